@@ -1,0 +1,9 @@
+// Umbrella header: includes every public qxbase header.
+#ifndef QXBASE_QXBASE_H
+#define QXBASE_QXBASE_H
+
+#include "qxDefs.h"
+#include "containers/qxVectorImpl.h"
+#include "containers/qxVector.h"
+
+#endif
