@@ -46,6 +46,9 @@ public:
 
     int size() const { return m_size; }
     int capacity() const { return m_capacity; }
+    // Start of the element storage (null when none is held); positions passed
+    // to insert and erase are element pointers from here to data + size.
+    void* data() const { return m_data; }
     const TypeUtil* typeUtil() const { return m_typeUtil; }
 
     // Appending: each returns the new last element.

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# The main job: build qxbase, install it into ./_install, build the example
+# host program in examples/ against the installed package, and run it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+prefix=$PWD/_install
+cmake -S . -B build/package -G Ninja -DCMAKE_BUILD_TYPE=Release -DQXBASE_BUILD_TESTS=OFF \
+  -DCMAKE_INSTALL_PREFIX="$prefix"
+cmake --build build/package
+rm -rf "$prefix"
+cmake --install build/package
+cmake -S examples -B build/example -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix"
+cmake --build build/example
+build/example/qxhost

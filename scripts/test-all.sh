@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Every test on both targets: Linux debug, ASan+UBSan and release, Windows
+# under Wine, the installed-package example, and a short run of each fuzzer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-2}
+for preset in linux-debug linux-asan linux-release windows; do
+  echo "=== $preset"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
+echo "=== installed package (Linux)"
+scripts/run-example.sh
+echo "=== installed package (Windows, under Wine)"
+rm -rf build/windows-install
+cmake --install build/windows --prefix build/windows-install
+cmake -S examples -B build/windows-example -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
+  -Dqxbase_DIR="$PWD/build/windows-install/lib/cmake/qxbase"
+cmake --build build/windows-example
+WINEPREFIX=$PWD/build/windows/.wineprefix WINEPATH="Z:${PWD//\//\\}\\build\\windows-install\\bin" \
+  cmake/wine-run.sh build/windows-example/qxhost.exe
+echo "=== fuzz smoke"
+cmake --preset linux-fuzz
+cmake --build --preset linux-fuzz
+fuzz/run-smoke.sh build/linux-fuzz "${QXBASE_FUZZ_SECONDS:-10}"
+echo "=== all tests passed"
