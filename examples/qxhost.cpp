@@ -56,6 +56,7 @@ int main() {
 
     const bool ok = squares.size() == 10 && sum == 376 && samples.size() == 41 &&
                     first->id == -1 && copy.size() == 40 && copy.capacity() == 41;
+    std::printf("built from %s\n", gCutIdentifier);
     std::printf("%s\n", ok ? "ok" : "unexpected result");
     return ok ? 0 : 1;
 }

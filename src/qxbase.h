@@ -3,6 +3,7 @@
 #define QXBASE_QXBASE_H
 
 #include "qxDefs.h"
+#include "qxBuildInfo.h"
 #include "containers/qxVectorImpl.h"
 #include "containers/qxVector.h"
 
