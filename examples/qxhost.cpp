@@ -15,7 +15,9 @@ struct Sample {
     double weight;
 };
 
-void copySample(void* dst, const void* src) { new (dst) Sample(*static_cast<const Sample*>(src)); }
+void copySample(void* dst, const void* src) {
+    new (dst) Sample(*static_cast<const Sample*>(src));
+}
 void copySamples(void* dst, const void* src, int n) {
     std::memcpy(dst, src, sizeof(Sample) * static_cast<size_t>(n));
 }
@@ -54,8 +56,8 @@ int main() {
     std::printf("VectorImpl of Sample: %d elements, capacity %d; copy has %d, capacity %d\n",
                 samples.size(), samples.capacity(), copy.size(), copy.capacity());
 
-    const bool ok = squares.size() == 10 && sum == 376 && samples.size() == 41 &&
-                    first->id == -1 && copy.size() == 40 && copy.capacity() == 41;
+    const bool ok = squares.size() == 10 && sum == 376 && samples.size() == 41 && first->id == -1 &&
+                    copy.size() == 40 && copy.capacity() == 41;
     std::printf("built from %s\n", gCutIdentifier);
     std::printf("%s\n", ok ? "ok" : "unexpected result");
     return ok ? 0 : 1;

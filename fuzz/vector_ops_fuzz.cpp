@@ -50,25 +50,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int n = static_cast<int>(model.size());
         const int pos = n ? arg % (n + 1) : 0;
         switch (op) {
-            case 0: v.push_back(Boxed(arg)); model.push_back(arg); break;
-            case 1: if (n) { v.push_back(v[arg % n]); model.push_back(model[arg % n]); } break;
-            case 2: v.insert(v.begin() + pos, Boxed(arg)); model.insert(model.begin() + pos, arg); break;
+            case 0:
+                v.push_back(Boxed(arg));
+                model.push_back(arg);
+                break;
+            case 1:
+                if (n) {
+                    v.push_back(v[arg % n]);
+                    model.push_back(model[arg % n]);
+                }
+                break;
+            case 2:
+                v.insert(v.begin() + pos, Boxed(arg));
+                model.insert(model.begin() + pos, arg);
+                break;
             case 3: {
                 const int count = in.byte() % 20;
                 v.insert(v.begin() + pos, count, Boxed(arg));
                 model.insert(model.begin() + pos, count, arg);
                 break;
             }
-            case 4: if (pos < n) { v.erase(v.begin() + pos); model.erase(model.begin() + pos); } break;
+            case 4:
+                if (pos < n) {
+                    v.erase(v.begin() + pos);
+                    model.erase(model.begin() + pos);
+                }
+                break;
             case 5: {
                 const int last = pos + (n - pos ? in.byte() % (n - pos + 1) : 0);
                 v.erase(v.begin() + pos, v.begin() + last);
                 model.erase(model.begin() + pos, model.begin() + last);
                 break;
             }
-            case 6: if (n) { v.pop_back(); model.pop_back(); } break;
-            case 7: v.resize(arg % 64, Boxed(arg)); model.resize(arg % 64, arg); break;
-            case 8: v.reserve(arg); break;
+            case 6:
+                if (n) {
+                    v.pop_back();
+                    model.pop_back();
+                }
+                break;
+            case 7:
+                v.resize(arg % 64, Boxed(arg));
+                model.resize(arg % 64, arg);
+                break;
+            case 8:
+                v.reserve(arg);
+                break;
             case 9: {
                 // Insert a slice of itself: the source moves as the gap opens.
                 const int len = n - pos ? in.byte() % (n - pos + 1) : 0;
@@ -78,8 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 model.insert(model.begin() + at, slice.begin(), slice.end());
                 break;
             }
-            case 10: v.swap(other); model.swap(otherModel); break;
-            case 11: other = v; otherModel = model; break;
+            case 10:
+                v.swap(other);
+                model.swap(otherModel);
+                break;
+            case 11:
+                other = v;
+                otherModel = model;
+                break;
         }
         check(v, model);
         check(other, otherModel);

@@ -9,15 +9,15 @@
 #include <utility>
 
 #if defined(_WIN32)
-#  if defined(QXBASE_BUILDING)
-#    define QX_API __declspec(dllexport)
-#  else
-#    define QX_API __declspec(dllimport)
-#  endif
-#  define QX_WIDE_LITERAL(s) L##s
+#    if defined(QXBASE_BUILDING)
+#        define QX_API __declspec(dllexport)
+#    else
+#        define QX_API __declspec(dllimport)
+#    endif
+#    define QX_WIDE_LITERAL(s) L##s
 #else
-#  define QX_API __attribute__((visibility("default")))
-#  define QX_WIDE_LITERAL(s) u##s
+#    define QX_API __attribute__((visibility("default")))
+#    define QX_WIDE_LITERAL(s) u##s
 #endif
 
 // Wide literal in the library's wide unit: QX_W("text").

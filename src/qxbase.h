@@ -2,9 +2,9 @@
 #ifndef QXBASE_QXBASE_H
 #define QXBASE_QXBASE_H
 
-#include "qxDefs.h"
-#include "qxBuildInfo.h"
-#include "containers/qxVectorImpl.h"
 #include "containers/qxVector.h"
+#include "containers/qxVectorImpl.h"
+#include "qxBuildInfo.h"
+#include "qxDefs.h"
 
 #endif

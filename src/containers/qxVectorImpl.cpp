@@ -86,7 +86,9 @@ void VectorImpl::destructRange(void* p, int n) {
 // ---------------------------------------------------------------------------
 // Construction
 
-VectorImpl::VectorImpl(const TypeUtil* typeUtil) { initialize(typeUtil); }
+VectorImpl::VectorImpl(const TypeUtil* typeUtil) {
+    initialize(typeUtil);
+}
 
 VectorImpl::VectorImpl(int n, InitRangeFn init, const TypeUtil* typeUtil) {
     initialize(n, init, typeUtil);
@@ -96,7 +98,9 @@ VectorImpl::VectorImpl(int n, const void* value, const TypeUtil* typeUtil) {
     initialize(n, value, typeUtil);
 }
 
-VectorImpl::VectorImpl(const VectorImpl& other) { initialize(other); }
+VectorImpl::VectorImpl(const VectorImpl& other) {
+    initialize(other);
+}
 
 VectorImpl::VectorImpl(VectorImpl&& other) noexcept
     : m_data(other.m_data),
@@ -126,7 +130,9 @@ VectorImpl& VectorImpl::operator=(VectorImpl&& other) noexcept {
     return *this;
 }
 
-VectorImpl::~VectorImpl() { freeStorage(); }
+VectorImpl::~VectorImpl() {
+    freeStorage();
+}
 
 void VectorImpl::initialize(const TypeUtil* typeUtil) {
     m_data = nullptr;
@@ -190,7 +196,9 @@ void* VectorImpl::append(InitOneFn init) {
     return slot;
 }
 
-void* VectorImpl::append(const void* value) { return append(value, m_typeUtil->copyOne); }
+void* VectorImpl::append(const void* value) {
+    return append(value, m_typeUtil->copyOne);
+}
 
 void* VectorImpl::append(const void* value, CopyOneFn copyFn) {
     if (m_size >= m_capacity) growStorage();
@@ -257,7 +265,9 @@ void* VectorImpl::gapAt(void* pos, int n) {
     return gap;
 }
 
-void* VectorImpl::insertGap(void* pos, int n) { return gapAt(pos, n); }
+void* VectorImpl::insertGap(void* pos, int n) {
+    return gapAt(pos, n);
+}
 
 void VectorImpl::removeGap(void* pos, int n) {
     if (n <= 0) return;
