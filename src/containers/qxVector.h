@@ -60,12 +60,17 @@ namespace detail {
 // exception on, so the vector never counts a half-built element.
 template <class T>
 struct VectorElementOps {
-    static void copyOne(void* dst, const void* src) { ::new (dst) T(*static_cast<const T*>(src)); }
+    // The copying bodies exist only for copyable types, so move-only element
+    // types instantiate the record without touching a deleted constructor.
+    static void copyOne(void* dst, const void* src) {
+        if constexpr (std::is_copy_constructible<T>::value)
+            ::new (dst) T(*static_cast<const T*>(src));
+    }
 
     static void copyRange(void* dst, const void* src, int n) {
         if constexpr (std::is_trivially_copyable<T>::value) {
             std::memcpy(dst, src, static_cast<size_t>(n) * sizeof(T));
-        } else {
+        } else if constexpr (std::is_copy_constructible<T>::value) {
             T* d = static_cast<T*>(dst);
             const T* s = static_cast<const T*>(src);
             int i = 0;
