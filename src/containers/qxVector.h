@@ -268,10 +268,14 @@ public:
                 VectorImpl::appendAndAssignPtr(p);
             return back();
         } else {
-            if (m_size < m_capacity) {
-                T* slot = data() + m_size;
+            // The count is read once and written after the element: an int
+            // element store may alias the int fields, and this order lets the
+            // compiler keep the count in a register across a loop of appends.
+            const int n = m_size;
+            if (n < m_capacity) {
+                T* slot = data() + n;
                 ::new (static_cast<void*>(slot)) T(std::forward<Args>(args)...);
-                ++m_size;
+                m_size = n + 1;
                 return *slot;
             }
             return emplaceBackGrowing(std::forward<Args>(args)...);
@@ -283,17 +287,23 @@ public:
 
     template <class... Args>
     iterator emplace(const_iterator pos, Args&&... args) {
-        if constexpr (kPointer) {
-            T p(std::forward<Args>(args)...);
-            const int index = static_cast<int>(pos - begin());
-            VectorImpl::insertAndAssignPtr(mut(pos), p);
+        // Built first: the arguments may refer to elements that the gap moves.
+        Relocated tmp(std::forward<Args>(args)...);
+        T* gap = mut(pos);
+        if (m_size < m_capacity) {
+            // Room left: open the gap here; elements are relocatable, so a
+            // byte move is all it takes.
+            std::memmove(static_cast<void*>(gap + 1), static_cast<const void*>(gap),
+                         static_cast<size_t>(end() - gap) * sizeof(T));
+            ++m_size;
+        } else if constexpr (kPointer) {
+            const int index = static_cast<int>(gap - begin());
+            VectorImpl::insertAndAssignPtr(gap, *tmp.object());
             return begin() + index;
         } else {
-            // Built first: the arguments may refer to elements that the gap moves.
-            Relocated tmp(std::forward<Args>(args)...);
-            T* gap = static_cast<T*>(VectorImpl::insert(mut(pos)));
-            return tmp.moveTo(gap);
+            gap = static_cast<T*>(VectorImpl::insert(gap));
         }
+        return tmp.moveTo(gap);
     }
 
     iterator insert(const_iterator pos, int n, const T& value) {
@@ -342,7 +352,14 @@ public:
         --m_size;
         if constexpr (!Ops::kTrivialDestroy) data()[m_size].~T();
     }
-    iterator erase(const_iterator pos) { return static_cast<T*>(VectorImpl::erase(mut(pos))); }
+    iterator erase(const_iterator pos) {
+        T* p = mut(pos);
+        if constexpr (!Ops::kTrivialDestroy) p->~T();
+        std::memmove(static_cast<void*>(p), static_cast<const void*>(p + 1),
+                     static_cast<size_t>(end() - (p + 1)) * sizeof(T));
+        --m_size;
+        return p;
+    }
     iterator erase(const_iterator first, const_iterator last) {
         return static_cast<T*>(VectorImpl::erase(mut(first), mut(last)));
     }
@@ -398,6 +415,7 @@ private:
         explicit Relocated(Args&&... args) {
             ::new (static_cast<void*>(bytes)) T(std::forward<Args>(args)...);
         }
+        T* object() { return std::launder(reinterpret_cast<T*>(bytes)); }
         T* moveTo(T* slot) {
             std::memcpy(static_cast<void*>(slot), bytes, sizeof(T));
             return slot;

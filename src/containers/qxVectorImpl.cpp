@@ -243,24 +243,25 @@ void VectorImpl::growByOneAndAssignPtr(const void* p) {
 // ---------------------------------------------------------------------------
 // Inserting
 
+// Positions are kept as byte offsets across a possible move of the storage.
 void* VectorImpl::insert(void* pos) {
-    const int es = elementSize();
-    const size_t index = static_cast<size_t>(static_cast<char*>(pos) - bytes()) / es;
+    const size_t es = elementSize();
+    const size_t offset = static_cast<char*>(pos) - bytes();
     if (m_size >= m_capacity) growStorage();
-    char* gap = bytes() + index * es;
-    std::memmove(gap + es, gap, (m_size - index) * es);
+    char* gap = bytes() + offset;
+    std::memmove(gap + es, gap, m_size * es - offset);
     ++m_size;
     return gap;
 }
 
 void* VectorImpl::gapAt(void* pos, int n) {
     if (n <= 0) return pos;
-    const int es = elementSize();
-    const size_t index = static_cast<size_t>(static_cast<char*>(pos) - bytes()) / es;
+    const size_t es = elementSize();
+    const size_t offset = static_cast<char*>(pos) - bytes();
     const int newSize = checkedCount(static_cast<long long>(m_size) + n);
     if (newSize > m_capacity) resizeStorage(newSize);
-    char* gap = bytes() + index * es;
-    std::memmove(gap + static_cast<size_t>(n) * es, gap, (m_size - index) * es);
+    char* gap = bytes() + offset;
+    std::memmove(gap + n * es, gap, m_size * es - offset);
     m_size = newSize;
     return gap;
 }

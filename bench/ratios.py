@@ -1,0 +1,235 @@
+#!/usr/bin/env python3
+"""Pairs qxbase benchmarks with their standard library counterparts and prints
+ours/theirs time ratios.
+
+Benchmark names have the form <operation>/<element>/<qx|std>/<args>; a "qx"
+result is paired with the "std" result of the same name. Below 1.00 means
+qxbase is faster.
+
+Either run the benchmark executable, several times if asked, or read JSON
+files it wrote with --benchmark_out=FILE. Arguments after "--" go to the
+executable; without them it runs with DEFAULT_BENCH_ARGS below.
+
+    bench/ratios.py build/linux-release/bin/qxbase_bench
+    bench/ratios.py --runs 5 --markdown build/linux-release/bin/qxbase_bench -- \
+        --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+    bench/ratios.py a.json b.json
+
+Within a run, each side's time is the median of its repetitions (the median
+aggregate where a file holds only aggregates). Runs are separate processes,
+because on a noisy machine a whole process can land fast or slow: the ratio
+shown is the median of the per-run ratios, the times are medians over all
+runs, and with more than one run the "runs" column gives the lowest and
+highest per-run ratio.
+
+Exit status: 0 when every pair with a target meets it, 1 otherwise.
+"""
+
+import argparse
+import json
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+
+OURS = "qx"
+THEIRS = "std"
+
+# What the executable is run with when no arguments follow "--".
+DEFAULT_BENCH_ARGS = [
+    "--benchmark_repetitions=5",
+    "--benchmark_enable_random_interleaving=true",
+    "--benchmark_min_time=0.1",
+]
+
+# Time unit of a benchmark result -> nanoseconds.
+UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+# Ratio targets: (name prefix, limit, strict). A pair meets its target when
+# ratio <= limit (ratio < limit when strict). Pairs matching no prefix have
+# no target.
+TARGETS = [
+    ("push_back/int/", 1.10, False),
+    ("push_back/ptr/", 1.10, False),
+    ("push_back/owned/", 1.00, True),
+    ("push_back_moved/owned/", 1.00, True),
+    ("insert_", 1.10, False),
+    ("erase_", 1.10, False),
+]
+
+
+def split_name(name):
+    """Returns (key, side) for '<op>/<element>/<side>/<args>', else None."""
+    parts = name.split("/")
+    for i, part in enumerate(parts):
+        if part in (OURS, THEIRS):
+            return "/".join(parts[:i] + parts[i + 1:]), part
+    return None
+
+
+def samples(benchmarks, metric):
+    """Maps each run name to its list of times in ns, in registration order
+    (also when repetitions were interleaved at random). Plain runs are used;
+    a name that has only aggregates contributes its median."""
+    runs = {}
+    medians = {}
+    order = lambda b: (b.get("family_index", 0), b.get("per_family_instance_index", 0))
+    for b in sorted(benchmarks, key=order):
+        if b.get("error_occurred"):
+            continue
+        name = b.get("run_name", b["name"])
+        ns = float(b[metric]) * UNIT_NS[b.get("time_unit", "ns")]
+        if b.get("run_type") == "aggregate":
+            if b.get("aggregate_name") == "median":
+                medians[name] = ns
+        else:
+            runs.setdefault(name, []).append(ns)
+    names = list(dict.fromkeys(list(runs) + list(medians)))
+    return {name: runs.get(name) or [medians[name]] for name in names}
+
+
+def pair_up(per_run):
+    """per_run: one {name: [ns]} per run. Returns ([(key, ours_ns, theirs_ns,
+    ratio, [per-run ratio])], unpaired keys), keys in first-seen order. The
+    times pool every run; the ratio is the median of the per-run ratios, as a
+    run that lands slow is slow on both sides."""
+    pooled = {}
+    for times in per_run:
+        for name, values in times.items():
+            pooled.setdefault(name, []).extend(values)
+    keys = []
+    for name in pooled:
+        split = split_name(name)
+        if split and split[0] not in keys:
+            keys.append(split[0])
+
+    def name_of(key, side):
+        for name in pooled:
+            if split_name(name) == (key, side):
+                return name
+        return None
+
+    pairs = []
+    unpaired = []
+    for key in keys:
+        ours, theirs = name_of(key, OURS), name_of(key, THEIRS)
+        if ours is None or theirs is None:
+            unpaired.append(key)
+            continue
+        per = [statistics.median(t[ours]) / statistics.median(t[theirs])
+               for t in per_run if ours in t and theirs in t]
+        pairs.append((key, statistics.median(pooled[ours]), statistics.median(pooled[theirs]),
+                      statistics.median(per), per))
+    return pairs, unpaired
+
+
+def verdict(key, ratio):
+    for prefix, limit, strict in TARGETS:
+        if key.startswith(prefix):
+            ok = ratio < limit if strict else ratio <= limit
+            return ("ok" if ok else "MISSED") + " (%s %.2f)" % ("<" if strict else "<=", limit)
+    return ""
+
+
+def fmt_ns(ns):
+    for unit, scale in (("s", 1e9), ("ms", 1e6), ("us", 1e3)):
+        if ns >= scale:
+            return "%.3g %s" % (ns / scale, unit)
+    return "%.3g ns" % ns
+
+
+def print_table(pairs, markdown, out=sys.stdout):
+    show_runs = any(len(per) > 1 for *_, per in pairs)
+    header = ["benchmark", OURS, THEIRS, "%s/%s" % (OURS, THEIRS)]
+    align = ["---", "---:", "---:", "---:"]
+    if show_runs:
+        header.append("runs")
+        align.append("---:")
+    header.append("target")
+    align.append("---")
+    rows = []
+    for key, ours, theirs, ratio, per in pairs:
+        row = [key, fmt_ns(ours), fmt_ns(theirs), "%.2f" % ratio]
+        if show_runs:
+            row.append("%.2f-%.2f" % (min(per), max(per)))
+        row.append(verdict(key, ratio))
+        rows.append(row)
+    if markdown:
+        out.write("| " + " | ".join(header) + " |\n")
+        out.write("|" + "|".join(align) + "|\n")
+        for row in rows:
+            out.write("| " + " | ".join(row) + " |\n")
+        return
+    widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
+    for row in [header] + rows:
+        cells = [row[0].ljust(widths[0])]
+        cells += [c.rjust(w) for c, w in zip(row[1:-1], widths[1:-1])]
+        out.write("  ".join(cells + [row[-1]]).rstrip() + "\n")
+
+
+def run_benchmark(exe, extra):
+    fd, path = tempfile.mkstemp(suffix=".json")
+    os.close(fd)
+    try:
+        cmd = [exe, "--benchmark_out=" + path, "--benchmark_out_format=json"] + extra
+        subprocess.run(cmd, check=True, stdout=sys.stderr)
+        with open(path) as f:
+            return json.load(f)
+    finally:
+        os.unlink(path)
+
+
+def main():
+    argv = sys.argv[1:]
+    extra = None
+    if "--" in argv:
+        extra = argv[argv.index("--") + 1:]
+        argv = argv[:argv.index("--")]
+
+    parser = argparse.ArgumentParser(
+        description=__doc__.split("\n\n")[0],
+        usage="%(prog)s [options] (EXE | FILE.json...) [-- benchmark arguments]")
+    parser.add_argument("inputs", nargs="+", metavar="EXE|FILE.json",
+                        help="benchmark executable to run, or JSON files to read")
+    parser.add_argument("--runs", type=int, default=1, help="how many times to run EXE")
+    parser.add_argument("--save", metavar="PREFIX",
+                        help="also keep each run's JSON as PREFIX<i>.json")
+    parser.add_argument("--metric", choices=("cpu_time", "real_time"), default="cpu_time",
+                        help="which time to compare (default: cpu_time)")
+    parser.add_argument("--markdown", action="store_true", help="print a Markdown table")
+    args = parser.parse_args(argv)
+
+    data = []
+    if all(path.endswith(".json") for path in args.inputs):
+        for path in args.inputs:
+            with open(path) as f:
+                data.append(json.load(f))
+    elif len(args.inputs) == 1:
+        bench_args = DEFAULT_BENCH_ARGS if extra is None else extra
+        for i in range(args.runs):
+            sys.stderr.write("run %d of %d\n" % (i + 1, args.runs))
+            data.append(run_benchmark(args.inputs[0], bench_args))
+            if args.save:
+                with open("%s%d.json" % (args.save, i + 1), "w") as f:
+                    json.dump(data[-1], f, indent=1)
+    else:
+        parser.error("give one executable or only .json files")
+
+    per_run = [samples(d.get("benchmarks", []), args.metric) for d in data]
+    pairs, unpaired = pair_up(per_run)
+    if not pairs:
+        sys.exit("no %s/%s pairs found" % (OURS, THEIRS))
+    print_table(pairs, args.markdown)
+    sys.stdout.flush()
+    for key in unpaired:
+        sys.stderr.write("unpaired: %s\n" % key)
+    ctx = data[0].get("context", {})
+    sys.stderr.write("# %d run(s), first %s, %s CPUs @ %s MHz, %s, malloc %s\n" % (
+        len(data), ctx.get("date", "?"), ctx.get("num_cpus", "?"), ctx.get("mhz_per_cpu", "?"),
+        args.metric, ctx.get("malloc", "?")))
+    sys.exit(1 if any("MISSED" in verdict(key, ratio) for key, _, _, ratio, _ in pairs) else 0)
+
+
+if __name__ == "__main__":
+    main()
