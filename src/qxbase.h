@@ -3,6 +3,9 @@
 #define QXBASE_QXBASE_H
 
 #include "containers/qxVector.h"
+#include "containers/qxHash.h"
+#include "containers/qxBlockAllocator.h"
+#include "containers/qxReferenceCount.h"
 #include "containers/qxVectorImpl.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"

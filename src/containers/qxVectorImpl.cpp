@@ -1,5 +1,7 @@
 #include "containers/qxVectorImpl.h"
 
+#include "containers/qxOutOfMemory.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -9,16 +11,6 @@
 namespace qx {
 
 namespace {
-
-// Containers report nothing; running out of memory (or past the int range of
-// an element count) stops the process with a message rather than corrupting
-// the caller's data.
-[[noreturn]] void vectorOutOfMemory(size_t bytes) {
-    std::fprintf(stderr, "qxbase: out of memory: cannot allocate %zu bytes of vector storage\n",
-                 bytes);
-    std::fflush(stderr);
-    std::abort();
-}
 
 [[noreturn]] void vectorTooLarge(long long count) {
     std::fprintf(stderr, "qxbase: vector of %lld elements exceeds the element count limit %d\n",
@@ -41,9 +33,7 @@ int checkedCount(long long n) {
 // the element count.
 void VectorImpl::resizeStorage(int n) {
     size_t bytes = static_cast<size_t>(n) * static_cast<size_t>(m_typeUtil->elementSize);
-    void* p = std::realloc(m_data, bytes);
-    if (!p && bytes) vectorOutOfMemory(bytes);
-    m_data = p;
+    m_data = detail::checkedRealloc(m_data, bytes, "vector storage");
     m_capacity = n;
 }
 
