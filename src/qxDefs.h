@@ -51,6 +51,10 @@ struct pair {
     constexpr pair(const pair<U, V>& p) : first(p.first), second(p.second) {}
     template <class U, class V>
     constexpr pair(pair<U, V>&& p) : first(std::move(p.first)), second(std::move(p.second)) {}
+    template <class U, class V>
+    constexpr pair(const std::pair<U, V>& p) : first(p.first), second(p.second) {}
+    template <class U, class V>
+    constexpr pair(std::pair<U, V>&& p) : first(std::move(p.first)), second(std::move(p.second)) {}
 
     void swap(pair& o) {
         using std::swap;

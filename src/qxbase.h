@@ -6,6 +6,8 @@
 #include "containers/qxHash.h"
 #include "containers/qxBlockAllocator.h"
 #include "containers/qxReferenceCount.h"
+#include "containers/qxHashTableImpl.h"
+#include "containers/qxHashTable.h"
 #include "containers/qxVectorImpl.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
