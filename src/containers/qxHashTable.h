@@ -293,7 +293,13 @@ public:
             m_allocator.free(node);
             throw;
         }
-        node->hash = hashOf(Ops::keyOf(*v));
+        try {
+            node->hash = hashOf(Ops::keyOf(*v));
+        } catch (...) {
+            v->~value_type();
+            m_allocator.free(node);
+            throw;
+        }
         node->next = nullptr;
         HashTableImpl::rehash(m_count + 1);
         Node* linked = HashTableImpl::insertNode_noresize(node, !Multi);
