@@ -196,6 +196,7 @@ public:
     }
     HashTableBase(HashTableBase&& o) noexcept : HashTableImpl(&Ops::typeUtil) { swap(o); }
     HashTableBase& operator=(const HashTableBase& o) {
+        static_assert(std::is_copy_constructible<value_type>::value, "elements are not copyable");
         HashTableImpl::copy(&o);
         return *this;
     }
@@ -264,6 +265,7 @@ public:
     // Unique tables: the element with that key and whether it was inserted.
     // Multi tables: the new element, and true.
     std::pair<iterator, bool> insert(const value_type& v) {
+        static_assert(std::is_copy_constructible<value_type>::value, "elements are not copyable");
         const K& key = Ops::keyOf(v);
         const unsigned long long h = hashOf(key);
         HashTableImpl::rehash(m_count + 1);
