@@ -4,7 +4,9 @@ ours/theirs time ratios.
 
 Benchmark names have the form <operation>/<element>/<qx|std>/<args>; a "qx"
 result is paired with the "std" result of the same name. Below 1.00 means
-qxbase is faster.
+qxbase is faster. A third competitor of the same name (side "absl" or "xxh3",
+see OTHERS) adds a qx/<side> column. Where the results carry a throughput
+(SetBytesProcessed), a "qx GB/s" column shows ours (10^9 bytes per second).
 
 Either run the benchmark executable, several times if asked, or read JSON
 files it wrote with --benchmark_out=FILE. Arguments after "--" go to the
@@ -35,6 +37,8 @@ import tempfile
 
 OURS = "qx"
 THEIRS = "std"
+# Further competitors, each reported as an extra qx/<side> column.
+OTHERS = ["absl", "xxh3"]
 
 # What the executable is run with when no arguments follow "--".
 DEFAULT_BENCH_ARGS = [
@@ -56,6 +60,13 @@ TARGETS = [
     ("push_back_moved/owned/", 1.00, True),
     ("insert_", 1.10, False),
     ("erase_", 1.10, False),
+    ("map_", 1.00, False),
+    ("alloc_", 0.33, False),
+]
+
+# Throughput targets: (name prefix, least bytes per second of ours).
+THROUGHPUT_TARGETS = [
+    ("buffer_hash/bytes/1048576", 1.5e9),
 ]
 
 
@@ -63,7 +74,7 @@ def split_name(name):
     """Returns (key, side) for '<op>/<element>/<side>/<args>', else None."""
     parts = name.split("/")
     for i, part in enumerate(parts):
-        if part in (OURS, THEIRS):
+        if part in [OURS, THEIRS] + OTHERS:
             return "/".join(parts[:i] + parts[i + 1:]), part
     return None
 
@@ -71,7 +82,9 @@ def split_name(name):
 def samples(benchmarks, metric):
     """Maps each run name to its list of times in ns, in registration order
     (also when repetitions were interleaved at random). Plain runs are used;
-    a name that has only aggregates contributes its median."""
+    a name that has only aggregates contributes its median. The
+    "bytes_per_second" values go to a second map under the key (name,
+    "bytes_per_second")."""
     runs = {}
     medians = {}
     order = lambda b: (b.get("family_index", 0), b.get("per_family_instance_index", 0))
@@ -80,35 +93,49 @@ def samples(benchmarks, metric):
             continue
         name = b.get("run_name", b["name"])
         ns = float(b[metric]) * UNIT_NS[b.get("time_unit", "ns")]
+        rate = b.get("bytes_per_second")
         if b.get("run_type") == "aggregate":
             if b.get("aggregate_name") == "median":
                 medians[name] = ns
+                if rate is not None:
+                    medians[(name, "bytes_per_second")] = float(rate)
         else:
             runs.setdefault(name, []).append(ns)
+            if rate is not None:
+                runs.setdefault((name, "bytes_per_second"), []).append(float(rate))
     names = list(dict.fromkeys(list(runs) + list(medians)))
     return {name: runs.get(name) or [medians[name]] for name in names}
 
 
 def pair_up(per_run):
     """per_run: one {name: [ns]} per run. Returns ([(key, ours_ns, theirs_ns,
-    ratio, [per-run ratio])], unpaired keys), keys in first-seen order. The
-    times pool every run; the ratio is the median of the per-run ratios, as a
-    run that lands slow is slow on both sides."""
+    ratio, [per-run ratio], extra)], unpaired keys), keys in first-seen order.
+    The times pool every run; the ratio is the median of the per-run ratios, as
+    a run that lands slow is slow on both sides. extra maps each of OTHERS
+    present to its ratio computed the same way, and "bytes_per_second" to the
+    median throughput of ours, when there is one."""
     pooled = {}
     for times in per_run:
         for name, values in times.items():
             pooled.setdefault(name, []).extend(values)
     keys = []
     for name in pooled:
+        if isinstance(name, tuple):
+            continue
         split = split_name(name)
         if split and split[0] not in keys:
             keys.append(split[0])
 
     def name_of(key, side):
         for name in pooled:
-            if split_name(name) == (key, side):
+            if not isinstance(name, tuple) and split_name(name) == (key, side):
                 return name
         return None
+
+    def run_ratio(a, b):
+        per = [statistics.median(t[a]) / statistics.median(t[b])
+               for t in per_run if a in t and b in t]
+        return statistics.median(per), per
 
     pairs = []
     unpaired = []
@@ -117,19 +144,32 @@ def pair_up(per_run):
         if ours is None or theirs is None:
             unpaired.append(key)
             continue
-        per = [statistics.median(t[ours]) / statistics.median(t[theirs])
-               for t in per_run if ours in t and theirs in t]
+        ratio, per = run_ratio(ours, theirs)
+        extra = {}
+        for side in OTHERS:
+            other = name_of(key, side)
+            if other is not None:
+                extra[side] = run_ratio(ours, other)[0]
+        if (ours, "bytes_per_second") in pooled:
+            extra["bytes_per_second"] = statistics.median(pooled[(ours, "bytes_per_second")])
         pairs.append((key, statistics.median(pooled[ours]), statistics.median(pooled[theirs]),
-                      statistics.median(per), per))
+                      ratio, per, extra))
     return pairs, unpaired
 
 
-def verdict(key, ratio):
+def verdict(key, ratio, rate=None):
+    found = []
     for prefix, limit, strict in TARGETS:
         if key.startswith(prefix):
             ok = ratio < limit if strict else ratio <= limit
-            return ("ok" if ok else "MISSED") + " (%s %.2f)" % ("<" if strict else "<=", limit)
-    return ""
+            found.append(("ok" if ok else "MISSED") + " (%s %.2f)" % ("<" if strict else "<=", limit))
+            break
+    for prefix, least in THROUGHPUT_TARGETS:
+        if key.startswith(prefix):
+            ok = rate is not None and rate >= least
+            found.append(("ok" if ok else "MISSED") + " (>= %.3g GB/s)" % (least / 1e9))
+            break
+    return ", ".join(found)
 
 
 def fmt_ns(ns):
@@ -140,20 +180,33 @@ def fmt_ns(ns):
 
 
 def print_table(pairs, markdown, out=sys.stdout):
-    show_runs = any(len(per) > 1 for *_, per in pairs)
+    show_runs = any(len(pair[4]) > 1 for pair in pairs)
+    others = [side for side in OTHERS if any(side in pair[5] for pair in pairs)]
+    show_rate = any("bytes_per_second" in pair[5] for pair in pairs)
     header = ["benchmark", OURS, THEIRS, "%s/%s" % (OURS, THEIRS)]
     align = ["---", "---:", "---:", "---:"]
     if show_runs:
         header.append("runs")
         align.append("---:")
+    for side in others:
+        header.append("%s/%s" % (OURS, side))
+        align.append("---:")
+    if show_rate:
+        header.append("%s GB/s" % OURS)
+        align.append("---:")
     header.append("target")
     align.append("---")
     rows = []
-    for key, ours, theirs, ratio, per in pairs:
+    for key, ours, theirs, ratio, per, extra in pairs:
         row = [key, fmt_ns(ours), fmt_ns(theirs), "%.2f" % ratio]
         if show_runs:
             row.append("%.2f-%.2f" % (min(per), max(per)))
-        row.append(verdict(key, ratio))
+        for side in others:
+            row.append("%.2f" % extra[side] if side in extra else "")
+        if show_rate:
+            rate = extra.get("bytes_per_second")
+            row.append("%.2f" % (rate / 1e9) if rate is not None else "")
+        row.append(verdict(key, ratio, extra.get("bytes_per_second")))
         rows.append(row)
     if markdown:
         out.write("| " + " | ".join(header) + " |\n")
@@ -228,7 +281,8 @@ def main():
     sys.stderr.write("# %d run(s), first %s, %s CPUs @ %s MHz, %s, malloc %s\n" % (
         len(data), ctx.get("date", "?"), ctx.get("num_cpus", "?"), ctx.get("mhz_per_cpu", "?"),
         args.metric, ctx.get("malloc", "?")))
-    sys.exit(1 if any("MISSED" in verdict(key, ratio) for key, _, _, ratio, _ in pairs) else 0)
+    sys.exit(1 if any("MISSED" in verdict(key, ratio, extra.get("bytes_per_second"))
+                      for key, _, _, ratio, _, extra in pairs) else 0)
 
 
 if __name__ == "__main__":

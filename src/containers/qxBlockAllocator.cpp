@@ -13,7 +13,7 @@ BlockAllocator::BlockAllocator(unsigned long long elementSize, int elementsInBlo
       m_elementSize(elementSize < 8 ? 8 : elementSize),
       m_elementsInBlock(0),
       m_blockBytes(kHeaderBytes),
-      m_numAllocated(0),
+      m_numCarved(0),
       m_numFreed(0),
       m_lazy(false) {
     setNumElementsInBlock(elementsInBlock);
@@ -35,7 +35,7 @@ void* BlockAllocator::allocFromNewBlock() {
     std::memcpy(block, &used, sizeof(int));
     std::memcpy(block + 8, &m_blocks, sizeof(void*));
     m_blocks = block;
-    ++m_numAllocated;
+    ++m_numCarved;
     return block + kHeaderBytes;
 }
 
@@ -49,12 +49,12 @@ void BlockAllocator::freeEverything() {
     }
     m_blocks = nullptr;
     m_freeList = nullptr;
-    m_numAllocated = 0;
+    m_numCarved = 0;
     m_numFreed = 0;
 }
 
 void BlockAllocator::setNumElementsInBlock(int n) {
-    if (m_numAllocated != 0 || m_numFreed != 0) return;
+    if (m_numCarved != 0) return;  // nothing allocated or freed yet
     m_elementsInBlock = n;
     m_blockBytes = m_elementSize * static_cast<unsigned long long>(n < 0 ? 0 : n) + kHeaderBytes;
 }
@@ -65,7 +65,7 @@ void BlockAllocator::swap(BlockAllocator& other) noexcept {
     std::swap(m_elementSize, other.m_elementSize);
     std::swap(m_elementsInBlock, other.m_elementsInBlock);
     std::swap(m_blockBytes, other.m_blockBytes);
-    std::swap(m_numAllocated, other.m_numAllocated);
+    std::swap(m_numCarved, other.m_numCarved);
     std::swap(m_numFreed, other.m_numFreed);
     std::swap(m_lazy, other.m_lazy);
 }

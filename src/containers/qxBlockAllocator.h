@@ -28,7 +28,6 @@ public:
         if (m_freeList) {
             void* p = m_freeList;
             std::memcpy(&m_freeList, p, sizeof(void*));
-            ++m_numAllocated;
             --m_numFreed;
             return p;
         }
@@ -39,7 +38,7 @@ public:
             if (used < m_elementsInBlock) {
                 const int next = used + 1;
                 std::memcpy(block, &next, sizeof(int));
-                ++m_numAllocated;
+                ++m_numCarved;
                 return block + kHeaderBytes + static_cast<unsigned long long>(used) * m_elementSize;
             }
         }
@@ -50,7 +49,6 @@ public:
         if (!p) return;
         std::memcpy(p, &m_freeList, sizeof(void*));
         m_freeList = p;
-        --m_numAllocated;
         ++m_numFreed;
     }
 
@@ -61,7 +59,7 @@ public:
     void setLazy() { m_lazy = true; }
     bool isLazy() const { return m_lazy; }
 
-    int numAllocated() const { return m_numAllocated; }
+    int numAllocated() const { return m_numCarved - m_numFreed; }
     int numFreed() const { return m_numFreed; }
     unsigned long long elementSize() const { return m_elementSize; }
     int elementsInBlock() const { return m_elementsInBlock; }
@@ -78,7 +76,10 @@ private:
     unsigned long long m_elementSize;
     int m_elementsInBlock;
     unsigned long long m_blockBytes;
-    int m_numAllocated;
+    // Slots ever carved from blocks; those handed out are the carved ones not
+    // on the free list. Keeping one counter per path keeps alloc() and free()
+    // to a single counter update each.
+    int m_numCarved;
     int m_numFreed;
     bool m_lazy;
 };

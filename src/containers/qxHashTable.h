@@ -7,6 +7,7 @@
 #include "containers/qxHash.h"
 #include "containers/qxHashTableImpl.h"
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,13 +37,16 @@ struct hash<K, std::enable_if_t<std::is_integral<K>::value || std::is_enum<K>::v
             v = reinterpret_cast<std::uintptr_t>(key);
         else
             v = static_cast<unsigned long long>(key);
+        // The word hash of one or two words, written out: a final pass of r
+        // words runs only the last r steps of the cycle, which leaves
+        // S3[0] ^ w for one word and (S3[1] ^ hi) - (S2[0] ^ lo) for two.
+        // Inline, a lookup need not call into the library to hash its key.
+        const unsigned int lo = static_cast<unsigned int>(v);
         if constexpr (sizeof(K) <= 4) {
-            const unsigned int word = static_cast<unsigned int>(v);
-            return hashfunction(&word, 1);
+            return 0x8DEFC240u ^ lo;
         } else {
-            const unsigned int words[2] = {static_cast<unsigned int>(v),
-                                           static_cast<unsigned int>(v >> 32)};
-            return hashfunction(words, 2);
+            const unsigned int hi = static_cast<unsigned int>(v >> 32);
+            return (0x25FA5D9Fu ^ hi) - (0x1F201094u ^ lo);
         }
     }
 };

@@ -162,3 +162,18 @@ TEST(Hasher, HashesSixteenWordsAtATime) {
 }
 
 }  // namespace
+
+// The key trait hashes integers and pointers inline; it must stay the word hash
+// of their 32-bit words, low word first.
+TEST(HashTrait, IntegerKeysUseTheWordHash) {
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 1000; ++i) {
+        const unsigned long long v = i < 4 ? (i < 2 ? i : ~0ull >> (i - 2)) : rng();
+        const unsigned int words[2] = {static_cast<unsigned int>(v),
+                                       static_cast<unsigned int>(v >> 32)};
+        EXPECT_EQ(qx::hash<unsigned long long>()(v), qx::hashfunction(words, 2));
+        EXPECT_EQ(qx::hash<int>()(static_cast<int>(v)), qx::hashfunction(words, 1));
+        const void* p = reinterpret_cast<const void*>(static_cast<std::uintptr_t>(v));
+        EXPECT_EQ(qx::hash<const void*>()(p), qx::hashfunction(words, sizeof(p) / 4));
+    }
+}
