@@ -21,7 +21,7 @@ public:
 
     void ref() const { ++m_refs; }
     void unref() const {
-        if (--m_refs == 0) delete this;
+        if (--m_refs == 0) destroy();
     }
     int refs() const { return m_refs; }
 
@@ -29,6 +29,10 @@ protected:
     ReferenceCount() : m_refs(0) {}
 
 private:
+    // Out of line: the deletion stays in the library, and compilers that
+    // cannot follow the count do not warn about uses after it in callers.
+    void destroy() const;
+
     mutable int m_refs;
 };
 
