@@ -86,13 +86,15 @@ int count(const benchmark::State& state) {
 // --- benchmarks ---------------------------------------------------------------
 // Each is a template over the vector type, so both sides run the same code.
 
-// n push_backs into a vector that starts empty: growth included.
-template <class V>
+// n push_backs into an empty vector, growth included; with Reserve, after
+// reserve(n): the append fast path plus one allocation.
+template <class V, bool Reserve = false>
 void pushBack(benchmark::State& state) {
     using T = typename V::value_type;
     const int n = count(state);
     for (auto _ : state) {
         V v;
+        if (Reserve) v.reserve(n);
         for (int i = 0; i < n; ++i) v.push_back(make<T>(i));
         benchmark::DoNotOptimize(v.data());
         benchmark::ClobberMemory();
@@ -115,21 +117,6 @@ void pushBackMoved(benchmark::State& state) {
         V v;
         for (int i = 0; i < n; ++i) v.push_back(std::move(pool[i]));
         for (int i = 0; i < n; ++i) pool[i] = std::move(v[i]);
-        benchmark::DoNotOptimize(v.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * n);
-}
-
-// reserve(n), then n push_backs: the append fast path plus one allocation.
-template <class V>
-void reserveFill(benchmark::State& state) {
-    using T = typename V::value_type;
-    const int n = count(state);
-    for (auto _ : state) {
-        V v;
-        v.reserve(n);
-        for (int i = 0; i < n; ++i) v.push_back(make<T>(i));
         benchmark::DoNotOptimize(v.data());
         benchmark::ClobberMemory();
     }
@@ -239,10 +226,10 @@ const bool g_registered = [] {
     registerPair("copy", "owned", &copy<qx::vector<Owned>>, &copy<std::vector<Owned>>,
                  {1000, 100000});
 
-    registerPair("reserve_fill", "int", &reserveFill<qx::vector<int>>,
-                 &reserveFill<std::vector<int>>, {1000, 100000, 1000000});
-    registerPair("reserve_fill", "ptr", &reserveFill<qx::vector<int*>>,
-                 &reserveFill<std::vector<int*>>, {1000, 100000, 1000000});
+    registerPair("reserve_fill", "int", &pushBack<qx::vector<int>, true>,
+                 &pushBack<std::vector<int>, true>, {1000, 100000, 1000000});
+    registerPair("reserve_fill", "ptr", &pushBack<qx::vector<int*>, true>,
+                 &pushBack<std::vector<int*>, true>, {1000, 100000, 1000000});
     return true;
 }();
 
