@@ -4,15 +4,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstddef>
 #include <cstring>
-#include <functional>
-#include <iterator>
 #include <list>
 #include <memory>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -28,22 +28,14 @@ int g_copyBudget = 0;  // when > 0, the copy that brings it down to 0 throws
 // to itself, so it may be relocated bytewise.
 struct Tracked {
     int* p;
-    Tracked() : Tracked(-1) {}
-    Tracked(int v) : p(new int(v)) { ++g_live; }
-    Tracked(const Tracked& o) {
-        if (g_copyBudget > 0 && --g_copyBudget == 0) throw CopyFailure();
-        p = new int(*o.p);
+    Tracked(int v = -1) : p(new int(v)) { ++g_live; }
+    Tracked(const Tracked& o)
+        : p(g_copyBudget > 0 && --g_copyBudget == 0 ? throw CopyFailure() : new int(*o.p)) {
         ++g_live;
     }
     Tracked(Tracked&& o) noexcept : p(std::exchange(o.p, nullptr)) { ++g_live; }
-    Tracked& operator=(Tracked o) noexcept {
-        std::swap(p, o.p);
-        return *this;
-    }
-    ~Tracked() {
-        delete p;
-        --g_live;
-    }
+    Tracked& operator=(Tracked o) noexcept { return std::swap(p, o.p), *this; }
+    ~Tracked() { delete p, --g_live; }
     int value() const { return p ? *p : INT_MIN; }
     bool operator==(const Tracked& o) const { return value() == o.value(); }
 };
@@ -55,25 +47,22 @@ std::vector<int> valuesOf(const V& v) {
     return r;
 }
 
-// Element operations on 4-byte ints that count every call, for driving
+// Element operations on 4-byte ints that count calls and elements, for driving
 // VectorImpl directly as a typed front end outside the library would.
-// reset() clears the call counts; constructed and destroyed are running totals.
 struct Counting {
-    static inline int copyOnes, copyRanges, destroyOnes, destroyRanges, constructed, destroyed,
-        inits;
-    static void reset() { copyOnes = copyRanges = destroyOnes = destroyRanges = 0, inits = 0; }
-    static int calls() { return copyOnes + copyRanges + destroyOnes + destroyRanges + inits; }
-    static void copyOne(void* d, const void* s) { ++copyOnes, ++constructed, std::memcpy(d, s, 4); }
+    static inline int calls, built, destroyed;
+    static constexpr auto diff = qx::vector<int>::s_typeUtil.difference;
+    static void copyOne(void* d, const void* s) {  // negative values fail to copy
+        if (*static_cast<const int*>(s) < 0) throw CopyFailure();
+        ++calls, ++built, std::memcpy(d, s, 4);
+    }
     static void copyRange(void* d, const void* s, int n) {
-        ++copyRanges, constructed += n, std::memcpy(d, s, n * 4u);
+        ++calls, built += n, std::memcpy(d, s, n * 4u);
     }
-    static void destroyOne(void*) { ++destroyOnes, ++destroyed; }
-    static void destroyRange(void*, int n) { ++destroyRanges, destroyed += n; }
-    static long long diff(const void* a, const void* b) {
-        return (static_cast<const char*>(a) - static_cast<const char*>(b)) / 4;
-    }
+    static void destroyOne(void*) { ++calls, ++destroyed; }
+    static void destroyRange(void*, int n) { ++calls, destroyed += n; }
     static void init(void* p, int n) {  // 100, 101, ...
-        ++inits, constructed += n;
+        ++calls, built += n;
         for (int i = 0; i < n; ++i) static_cast<int*>(p)[i] = 100 + i;
     }
 };
@@ -114,54 +103,37 @@ TEST(VectorCapacity, SingleElementGrowthFollowsThePolicy) {
     EXPECT_EQ(growthSteps(c, [&](auto& v, int i) { v.push_back(&pool[i]); }), policy);
     EXPECT_EQ(growthSteps(d, [&](auto& v, int i) { v.insert(v.begin(), &pool[i]); }), policy);
     EXPECT_EQ(growthSteps(e, [](auto& v, int i) { v.append(&i); }), policy);
-    for (int i = 0; i < 300; ++i) {
-        ASSERT_EQ(b[i], 299 - i);
-        ASSERT_EQ(d[i], &pool[299 - i]);
-        ASSERT_EQ(e.ints()[i], i);
-    }
 }
 
 TEST(VectorCapacity, MultiElementOperationsSizeExactly) {
-    qx::vector<int> v(8, 1);
-    v.reserve(5);
-    EXPECT_EQ(v.capacity(), 8);
-    v.insert(v.begin() + 2, 3, 7);
-    EXPECT_EQ(v.capacity(), 11);
+    qx::vector<int> v(8, 1), a, big(10), two(2, 5);
+    std::vector<int> caps;  // the capacity after each step
+    auto note = [&](const qx::vector<int>& x) { caps.push_back(x.capacity()); };
+    v.reserve(5), note(v);
+    v.insert(v.begin() + 2, 3, 7), note(v);
     const int more[] = {1, 2, 3, 4};
-    v.insert(v.begin(), more, more + 4);
-    EXPECT_EQ(v.capacity(), 15);
+    v.insert(v.begin(), more, more + 4), note(v);
     const std::list<int> listed(5, 9);  // not contiguous: built aside, then one gap
-    v.insert(v.end(), listed.begin(), listed.end());
-    EXPECT_EQ(v.capacity(), 20);
-    v.resize(23);
-    EXPECT_EQ(v.capacity(), 23);
-
-    qx::vector<int> a;
-    a.assign(v.begin(), v.begin() + 23);
-    EXPECT_EQ(a.capacity(), 23);
-    a.assign(more, more + 2);
-    EXPECT_EQ(a.capacity(), 23);
-
-    qx::vector<int> big(10), two(2, 5);
+    v.insert(v.end(), listed.begin(), listed.end()), note(v);
+    v.resize(23), note(v);
+    v.push_back(0), note(v);  // one element at a time grows by the policy from any capacity
+    a.assign(v.begin(), v.begin() + 23), note(a);
+    a.assign(more, more + 2), note(a);
     big.reserve(64);
-    big.impl().append(two.impl());
-    EXPECT_EQ(big.capacity(), 12);
-    big = two;
-    EXPECT_EQ(big.capacity(), 2);
+    big.impl().append(two.impl()), note(big);
+    big = two, note(big);
+    EXPECT_EQ(caps, (std::vector<int>{8, 11, 15, 20, 23, 31, 23, 23, 12, 2}));
 }
 
 TEST(VectorCapacity, StorageIsReleasedOnlyOnRequest) {
     qx::vector<int> v;
     for (int i = 0; i < 40; ++i) v.push_back(i);
-    v.erase(v.begin() + 3);
     v.erase(v.begin(), v.begin() + 10);
-    v.pop_back();
     v.resize(3);
     v.clear();
     EXPECT_EQ(v.capacity(), 64);
 
-    const qx::vector<int> empty, emptyFill(0, 4);
-    EXPECT_EQ(emptyFill.data(), nullptr);
+    const qx::vector<int> empty;
     v = empty;
     EXPECT_EQ(v.data(), nullptr);
     v.reserve(10);
@@ -173,105 +145,59 @@ TEST(VectorCapacity, StorageIsReleasedOnlyOnRequest) {
     v.clear();
     v.shrink_to_fit();
     EXPECT_EQ(v.data(), nullptr);
-
-    Counting::destroyed = 0;
-    RawVec r(5, Counting::init, &kCounting);
-    r.setCapacity(20);
-    EXPECT_EQ(r.values(), (std::vector<int>{100, 101, 102, 103, 104}));
-    EXPECT_EQ(r.setCapacity(0), nullptr);
-    EXPECT_EQ(Counting::destroyed + r.size() + r.capacity(), 5);
 }
 
 TEST(VectorImplRaw, NullAndNoOpDestroyEntriesBothWork) {
     for (const VectorImpl::TypeUtil* rec : {&kNullDestroy, &kCounting}) {
         const bool counting = rec->destroyOne != nullptr;
-        Counting::reset();
-        Counting::constructed = Counting::destroyed = 0;
+        Counting::built = Counting::destroyed = 0;
         {
             RawVec v(rec);
-            const int five = 5;
             for (int i = 0; i < 10; ++i) v.append(&i);
             EXPECT_EQ(v.erase(v.ints() + 1), v.ints() + 1);
             EXPECT_EQ(v.erase(v.ints() + 2, v.ints() + 5), v.ints() + 2);
-            void* const afterLast = v.erase(v.ints() + 5);
-            EXPECT_EQ(afterLast, v.ints() + v.size());
+            EXPECT_EQ(v.erase(v.ints() + 5), v.ints() + 5);  // the last: now the end
             v.eraseBack();
             EXPECT_EQ(v.values(), (std::vector<int>{0, 2, 6, 7}));
-            EXPECT_EQ(Counting::destroyOnes, counting ? 3 : 0);
-            EXPECT_EQ(Counting::destroyRanges, counting ? 1 : 0);
+            EXPECT_EQ(Counting::destroyed, counting ? 6 : 0);
             v.setSize(2, static_cast<VectorImpl::InitRangeFn>(nullptr));
             v.clear();
-            EXPECT_EQ(v.capacity(), 16);
-            v.append(&five);
         }
-        EXPECT_EQ(Counting::destroyed, counting ? Counting::constructed : 0);
+        EXPECT_EQ(Counting::destroyed, counting ? Counting::built : 0);
     }
 }
 
-TEST(VectorImplRaw, FillAndSetSize) {
-    Counting::reset();
-    const int seven = 7;
-    RawVec v(3, &seven, &kCounting), none(0, &seven, &kCounting);
-    EXPECT_EQ(v.values(), (std::vector<int>{7, 7, 7}));
-    EXPECT_EQ(v.capacity(), 3);
+TEST(VectorImplRaw, FillSetSizeInsertAndSelfCopy) {
+    Counting::calls = Counting::destroyed = 0;
+    const int seven = 7, bad = -1;
+    RawVec v(3, &seven, &kCounting), none(0, &seven, &kCounting), r(2, Counting::init, &kCounting);
     EXPECT_EQ(none.ints(), nullptr);
-    EXPECT_EQ(Counting::calls(), 3);
-
-    Counting::reset();
+    none.clear();
+    int* const data = v.ints();
     v.setSize(3, &seven);
     v.setSize(3, Counting::init);
-    EXPECT_EQ(Counting::calls(), 0);
+    v.copy(v);
+    EXPECT_EQ(Counting::calls, 4);  // the constructors' only
+    EXPECT_EQ(v.ints(), data);
+
     v.setSize(5, Counting::init);
     v.setSize(6, &seven);
-    EXPECT_EQ(v.values(), (std::vector<int>{7, 7, 7, 100, 101, 7}));
     EXPECT_EQ(v.capacity(), 6);
-    Counting::destroyed = 0;
-    v.setSize(0, &seven);  // one range destroy over all six, storage kept
-    EXPECT_EQ(Counting::destroyed, 6);
-    EXPECT_EQ(Counting::calls(), 3);
-    EXPECT_EQ(v.capacity(), 6);
-}
-
-TEST(VectorImplRaw, CopyAndAppendWithItself) {
-    RawVec v(&kCounting);
-    for (int i = 0; i < 3; ++i) v.append(&i);
-    int* const data = v.ints();
-    Counting::reset();
-    v.copy(v);
-    EXPECT_EQ(v.ints(), data);
-    EXPECT_EQ(Counting::calls(), 0);
-
-    v.append(v);
-    EXPECT_EQ(v.values(), (std::vector<int>{0, 1, 2, 0, 1, 2}));
-    EXPECT_EQ(v.capacity(), 6);
-    EXPECT_EQ(Counting::copyRanges, 1);
-    v.copy(RawVec(&kCounting));
-    EXPECT_EQ(v.ints(), nullptr);
-    EXPECT_EQ(Counting::destroyRanges, 1);
-}
-
-TEST(VectorImplRaw, InsertAndSwap) {
-    RawVec v(&kCounting), w(&kCounting);
-    for (int i = 0; i < 8; ++i) v.append(&i);
-    Counting::reset();
-    const int x = 42, src[] = {-1, -2};
-    v.insert(v.ints() + 1, 3, &x);
-    EXPECT_EQ(v.capacity(), 11);
-    EXPECT_EQ(Counting::copyOnes, 3);
-    v.insert(v.ints() + v.size(), src, src + 2);
-    EXPECT_EQ(v.capacity(), 13);
-    void* gap = v.insert(v.ints(), &x, [](void* d, const void*) { *static_cast<int*>(d) = -9; });
+    void* gap =
+        v.insert(v.ints(), &seven, [](void* d, const void*) { *static_cast<int*>(d) = -9; });
     EXPECT_EQ(gap, v.ints());
-    EXPECT_EQ(v.capacity(), 21);
-    const std::vector<int> expected = {-9, 0, 42, 42, 42, 1, 2, 3, 4, 5, 6, 7, -1, -2};
-    EXPECT_EQ(v.values(), expected);
-
-    v.swap(w);
-    EXPECT_EQ(w.values(), expected);
-    EXPECT_EQ(w.capacity(), 21);
-    v.append(&x);
-    EXPECT_EQ(v.values(), std::vector<int>{42});
-    EXPECT_EQ(v.capacity(), 8);
+    EXPECT_EQ(v.capacity(), 14);
+    EXPECT_THROW(v.append(&bad), CopyFailure);  // a failed copy leaves the vector as it was
+    EXPECT_THROW(v.insert(v.ints() + 1, &bad), CopyFailure);
+    v.append(r);
+    EXPECT_EQ(v.values(), (std::vector<int>{-9, 7, 7, 7, 100, 101, 7, 100, 101}));
+    Counting::calls = 0;
+    v.setSize(0, &seven);  // one range destroy over all, storage kept
+    EXPECT_EQ(v.capacity(), 9);
+    EXPECT_EQ(r.setCapacity(0), nullptr);  // destroys, then frees
+    EXPECT_EQ(r.size() + r.capacity(), 0);
+    EXPECT_EQ(Counting::calls, 2);
+    EXPECT_EQ(Counting::destroyed, 11);
 }
 
 template <class T>
@@ -283,83 +209,52 @@ T makeValue(int i) {
         return T(i);
 }
 
-// Random operations on two qx::vectors and two std::vector models, compared
-// after every step.
+// Random operations on two qx::vectors and the same on two std::vectors as the
+// model; what each operation returns and the contents are compared every step.
 template <class T>
 void runDifferential(unsigned seed) {
     const int liveBefore = g_live;
     std::mt19937 rng(seed);
     auto rnd = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    qx::vector<T> v[2];
-    std::vector<T> m[2];
+    auto index = [](auto& x, auto it) -> std::ptrdiff_t { return it - x.begin(); };
+    qx::vector<T> a, b;
+    std::vector<T> ma, mb;
     for (int step = 0; step < 3000; ++step) {
-        const int w = rnd(2);
-        qx::vector<T>& a = v[w];
-        std::vector<T>& ma = m[w];
-        if (a.size() > 300) a.clear(), ma.clear();  // keeps the sizes bounded
-        const int pos = rnd(a.size() + 1), n = rnd(20);
+        if (rnd(2)) std::swap(a, b), std::swap(ma, mb);  // by moves; either vector is changed
+        if (a.size() > 300) a.clear(), ma.clear();       // keeps the sizes bounded
+        const int op = rnd(17), pos = rnd(a.size() + 1), n = rnd(20);
+        const int k = std::min(n, a.size() - pos);
         const T value = makeValue<T>(rnd(1000));
         std::vector<T> src;
         for (int i = rnd(12); i > 0; --i) src.push_back(makeValue<T>(rnd(1000)));
-        qx::vector<T>& b = v[1 - w];
-        std::vector<T>& mb = m[1 - w];
-        const int p = a.empty() ? 0 : pos % a.size(), k = std::min(n, a.size() - pos);
-        const std::function<void()> ops[] = {
-            [&] { a.push_back(value), ma.push_back(value); },
-            [&] {
-                const auto it = a.insert(a.begin() + pos, value);  // may move the storage
-                EXPECT_EQ(it - a.begin(), pos);
-                ma.insert(ma.begin() + pos, value);
-            },
-            [&] { a.insert(a.begin() + pos, n, value), ma.insert(ma.begin() + pos, n, value); },
-            [&] {
-                a.insert(a.begin() + pos, src.data(), src.data() + src.size());
-                ma.insert(ma.begin() + pos, src.begin(), src.end());
-            },
-            [&] {
-                a.insert(a.begin() + pos, src.begin(), src.end());
-                ma.insert(ma.begin() + pos, src.begin(), src.end());
-            },
-            [&] {
-                if (a.empty()) return;
-                EXPECT_EQ(a.erase(a.begin() + p), a.begin() + p);
-                ma.erase(ma.begin() + p);
-            },
-            [&] {
-                EXPECT_EQ(a.erase(a.begin() + pos, a.begin() + pos + k), a.begin() + pos);
-                ma.erase(ma.begin() + pos, ma.begin() + pos + k);
-            },
-            [&] { a.empty() ? void() : (a.pop_back(), ma.pop_back()); },
-            [&] { a.resize(pos + n), ma.resize(pos + n); },
-            [&] { a.resize(pos + n, value), ma.resize(pos + n, value); },
-            [&] { a.reserve(rnd(300)); },
-            [&] { a.clear(), ma.clear(); },
-            [&] { a.assign(n, value), ma.assign(n, value); },
-            [&] { a.assign(src.data(), src.data() + src.size()), ma = src; },
-            [&] { a.assign(src.begin(), src.end()), ma = src; },
-            [&] { a = b, ma = mb; },
-            [&] { std::swap(a, b), ma.swap(mb); },  // move construct and assign
-            [&] {
-                a.swap(b), ma.swap(mb), a.shrink_to_fit();
-                EXPECT_EQ(a.capacity(), a.size());
-            },
-            [&] {
-                qx::vector<T> c(b);
-                a = std::move(c);
-                EXPECT_TRUE(c.empty());
-                ma = mb;
-            },
+        auto apply = [&](auto& x, auto& y) -> std::ptrdiff_t {  // y: the other vector
+            const auto at = x.begin() + pos;
+            if (op == 0) x.push_back(value);
+            if (op == 1) return index(x, x.insert(at, value));  // the storage may move
+            if (op == 2) return index(x, x.insert(at, n, value));
+            if (op == 3) return index(x, x.insert(at, src.data(), src.data() + src.size()));
+            if (op == 4) return index(x, x.insert(at, src.begin(), src.end()));  // built aside
+            if (op == 5 && !x.empty()) return index(x, x.erase(x.begin() + pos % x.size()));
+            if (op == 6) return index(x, x.erase(at, at + k));
+            if (op == 7 && !x.empty()) x.pop_back();
+            if (op == 8) x.resize(pos + n);
+            if (op == 9) x.resize(pos + n, value);
+            if (op == 10) x.reserve(pos + n);
+            if (op == 11) x.clear();
+            if (op == 12) x.assign(n, value);
+            if (op == 13) x.assign(src.data(), src.data() + src.size());
+            if (op == 14) x = y;
+            if (op == 15) x.swap(y), x.shrink_to_fit();
+            if (op == 16) x = std::decay_t<decltype(x)>(y);  // copy, then move
+            return -1;
         };
-        const int op = rnd(std::size(ops));
         SCOPED_TRACE(testing::Message() << "step " << step << " op " << op);
-        ops[op]();
-        for (int i = 0; i < 2; ++i) {
-            ASSERT_EQ(v[i].size(), static_cast<int>(m[i].size()));
-            ASSERT_GE(v[i].capacity(), v[i].size());
-            ASSERT_TRUE(std::equal(m[i].begin(), m[i].end(), v[i].begin()));
-        }
+        ASSERT_EQ(apply(a, b), apply(ma, mb));
+        ASSERT_TRUE(std::equal(ma.begin(), ma.end(), a.begin(), a.end()));
+        ASSERT_TRUE(std::equal(mb.begin(), mb.end(), b.begin(), b.end()));
+        ASSERT_GE(a.capacity(), a.size());
         if (std::is_same<T, Tracked>::value) {
-            const size_t held = v[0].size() + v[1].size() + m[0].size() + m[1].size();
+            const size_t held = a.size() + b.size() + ma.size() + mb.size();
             ASSERT_EQ(static_cast<size_t>(g_live - liveBefore), held + 1 + src.size());
         }
     }
@@ -380,12 +275,11 @@ TEST(VectorDifferential, OwningType) {
 // was. Returns the number of failures, that is the copies op makes.
 template <class Op>
 int throwsLeavingVectorUnchanged(int size, Op op) {
-    std::vector<int> expected;
-    for (int i = 0; i < size; ++i) expected.push_back(i);
     for (int k = 1;; ++k) {
         qx::vector<Tracked> v;
         v.reserve(8);
         for (int i = 0; i < size; ++i) v.emplace_back(i);
+        const std::vector<int> before = valuesOf(v);
         const int live = g_live;
         g_copyBudget = k;
         try {
@@ -394,7 +288,7 @@ int throwsLeavingVectorUnchanged(int size, Op op) {
             return k - 1;
         } catch (const CopyFailure&) {
             g_copyBudget = 0;
-            EXPECT_EQ(valuesOf(v), expected) << "copy " << k;
+            EXPECT_EQ(valuesOf(v), before) << "copy " << k;
             EXPECT_EQ(g_live, live) << "copy " << k;
         }
     }
@@ -427,7 +321,6 @@ TEST(VectorAliasing, SourceInsideTheVectorBehavesLikeStdVector) {
         EXPECT_EQ(valuesOf(v), expected);
     };
     check([](V& v) { v.push_back(v[0]); }, {0, 10, 20, 30, 40, 50, 60, 70, 0});
-    check([](V& v) { v.emplace_back(v[7]); }, {0, 10, 20, 30, 40, 50, 60, 70, 70});
     check([](V& v) { v.insert(v.begin(), v.back()); }, {70, 0, 10, 20, 30, 40, 50, 60, 70});
     check([](V& v) { v.insert(v.begin() + 1, 2, v[1]); }, {0, 10, 10, 10, 20, 30, 40, 50, 60, 70});
     check([](V& v) { v.resize(10, v[0]); }, {0, 10, 20, 30, 40, 50, 60, 70, 0, 0});
@@ -441,15 +334,10 @@ TEST(VectorAliasing, SourceInsideTheVectorBehavesLikeStdVector) {
 
 TEST(VectorStd, AlgorithmsAndComparisons) {
     qx::vector<int> v = {5, 3, 9, 1};
-    int sum = 0;
-    for (int x : v) sum += x;
-    EXPECT_EQ(sum, 18);
     std::sort(v.begin(), v.end());
     EXPECT_EQ(v, (qx::vector<int>{1, 3, 5, 9}));
     EXPECT_EQ(std::find(v.begin(), v.end(), 5) - v.begin(), 2);
-    EXPECT_EQ(std::find(v.begin(), v.end(), 4), v.end());
     EXPECT_LT((qx::vector<int>{1, 3}), v);
-    EXPECT_LT(v, (qx::vector<int>{1, 3, 6}));
     EXPECT_FALSE(v < v);
     EXPECT_NE(v, (qx::vector<int>{1, 3, 5}));
     EXPECT_EQ(v.at(3), 9);
@@ -462,21 +350,16 @@ TEST(VectorStd, AlgorithmsAndComparisons) {
 TEST(VectorStd, MoveOnlyElements) {
     qx::vector<std::unique_ptr<int>> v;
     for (int i = 0; i < 10; ++i) v.push_back(std::make_unique<int>(i));
-    v.emplace_back(new int(10));
-    auto p = std::make_unique<int>(-1);
-    v.insert(v.begin(), std::move(p));
-    v.emplace(v.begin() + 1, new int(-2));
+    v.insert(v.begin(), std::make_unique<int>(-1));
     v.erase(v.begin() + 2);
     v.erase(v.begin() + 5, v.begin() + 7);
     v.pop_back();
     qx::vector<std::unique_ptr<int>> w(std::move(v));
-    w.resize(10);
+    w.resize(8);
     std::vector<int> got;
     for (const auto& q : w) got.push_back(q ? *q : 99);
-    EXPECT_EQ(got, (std::vector<int>{-1, -2, 1, 2, 3, 6, 7, 8, 9, 99}));
-    EXPECT_EQ(v.size() + v.capacity(), 0);  // moved from: empty and usable
-    v.emplace_back(new int(5));
-    EXPECT_EQ(*v[0], 5);
+    EXPECT_EQ(got, (std::vector<int>{-1, 0, 2, 3, 4, 7, 8, 99}));
+    EXPECT_EQ(v.size() + v.capacity(), 0);  // moved from: empty
 }
 
 }  // namespace
