@@ -83,9 +83,11 @@ void HashTableImpl::rehash(int n) {
     m_buckets.swap(fresh);  // the old array goes with `fresh`
 }
 
-// A node with key and value constructed; nothing is left behind when a
-// constructor throws.
-HashNodeImpl* HashTableImpl::newNode(unsigned long long hash, const void* key, const void* value) {
+// A node with its key constructed and its value copied from `value`, or
+// default-constructed when `value` is null and defaultValue is set (when the
+// record can); nothing is left behind when a constructor throws.
+HashNodeImpl* HashTableImpl::newNode(unsigned long long hash, const void* key, const void* value,
+                                     bool defaultValue) {
     HashNodeImpl* node = allocateNode();
     try {
         m_typeUtil->copyKey(keyPtrOfNode(node), key);
@@ -93,18 +95,26 @@ HashNodeImpl* HashTableImpl::newNode(unsigned long long hash, const void* key, c
         m_allocator.free(node);
         throw;
     }
-    if (value) {
-        try {
+    try {
+        if (value)
             m_typeUtil->copyValue(valuePtrOfNode(node), value);
-        } catch (...) {
-            if (m_typeUtil->destroyKey) m_typeUtil->destroyKey(keyPtrOfNode(node));
-            m_allocator.free(node);
-            throw;
-        }
+        else if (defaultValue && m_typeUtil->constructValue)
+            m_typeUtil->constructValue(valuePtrOfNode(node));
+    } catch (...) {
+        if (m_typeUtil->destroyKey) m_typeUtil->destroyKey(keyPtrOfNode(node));
+        m_allocator.free(node);
+        throw;
     }
     node->hash = hash;
     node->next = nullptr;
     return node;
+}
+
+void HashTableImpl::linkAtHead(HashNodeImpl* node) {
+    HashNodeImpl*& head = bucketArray()[bucketNum(node->hash)];
+    node->next = head;
+    head = node;
+    ++m_count;
 }
 
 // Links node into its bucket: after the first equal key for a multi table,
@@ -125,26 +135,21 @@ void HashTableImpl::link(HashNodeImpl* node, bool unique, HashNodeImpl** existin
             return;
         }
     }
-    node->next = head;
-    head = node;
-    ++m_count;
+    linkAtHead(node);
 }
 
 HashNodeImpl* HashTableImpl::insert_unique_noresize(unsigned long long hash, const void* key,
                                                     const void* value) {
     for (HashNodeImpl* n = bucketArray()[bucketNum(hash)]; n; n = n->next)
         if (m_typeUtil->keyEqual(keyPtrOfNode(n), key)) return n;
-    HashNodeImpl* node = newNode(hash, key, value);
-    HashNodeImpl*& head = bucketArray()[bucketNum(hash)];
-    node->next = head;
-    head = node;
-    ++m_count;
+    HashNodeImpl* node = newNode(hash, key, value, false);
+    linkAtHead(node);
     return node;
 }
 
 HashNodeImpl* HashTableImpl::insert_non_unique_noresize(unsigned long long hash, const void* key,
                                                         const void* value) {
-    HashNodeImpl* node = newNode(hash, key, value);
+    HashNodeImpl* node = newNode(hash, key, value, false);
     link(node, false, nullptr);
     return node;
 }
@@ -158,20 +163,8 @@ HashNodeImpl* HashTableImpl::insertNode_noresize(HashNodeImpl* node, bool unique
 HashNodeImpl* HashTableImpl::get(unsigned long long hash, const void* key) {
     if (HashNodeImpl* found = findNode(hash, key)) return found;
     rehash(m_count + 1);
-    HashNodeImpl* node = newNode(hash, key, nullptr);
-    if (m_typeUtil->constructValue) {
-        try {
-            m_typeUtil->constructValue(valuePtrOfNode(node));
-        } catch (...) {
-            if (m_typeUtil->destroyKey) m_typeUtil->destroyKey(keyPtrOfNode(node));
-            m_allocator.free(node);
-            throw;
-        }
-    }
-    HashNodeImpl*& head = bucketArray()[bucketNum(hash)];
-    node->next = head;
-    head = node;
-    ++m_count;
+    HashNodeImpl* node = newNode(hash, key, nullptr, true);
+    linkAtHead(node);
     return node;
 }
 

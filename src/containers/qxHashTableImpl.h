@@ -115,7 +115,9 @@ protected:
 
 private:
     HashNodeImpl* headAfter(unsigned long long hash) const;
-    HashNodeImpl* newNode(unsigned long long hash, const void* key, const void* value);
+    HashNodeImpl* newNode(unsigned long long hash, const void* key, const void* value,
+                          bool defaultValue);
+    void linkAtHead(HashNodeImpl* node);
     void link(HashNodeImpl* node, bool unique, HashNodeImpl** existing);
 
     void* keyPtrOfNode(const HashNodeImpl* n) const {
