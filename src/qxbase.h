@@ -9,6 +9,8 @@
 #include "containers/qxHashTableImpl.h"
 #include "containers/qxHashTable.h"
 #include "containers/qxVectorImpl.h"
+#include "string/qxEncoding.h"
+#include "string/qxString.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 

@@ -22,6 +22,12 @@ QX_API unsigned int hashfunction(const WChar* p, int n);
 // Word hash over n 32-bit words.
 QX_API unsigned int hashfunction(const unsigned int* p, int n);
 
+// qx::hash<K>, the hash the hash-table templates use for a key type. The
+// integral, pointer and standard string forms come with the hash table; the
+// library's string types specialise it beside their own definitions.
+template <class K, class = void>
+struct hash;
+
 // Incremental hash over a sequence of values, each taken as one 64-bit word.
 // Words are buffered sixteen at a time and fed to the buffer hash, which keeps
 // accumulating into the running hash.

@@ -21,12 +21,9 @@
 
 namespace qx {
 
-// qx::hash<K>: integers, enumerations and pointers through the word hash (as
-// one 32-bit word, or two for 64-bit values, low word first), byte strings
-// through the buffer hash. Other key types specialise it (the string types
-// provide their own).
-template <class K, class = void>
-struct hash;
+// qx::hash<K> (declared with the hash functions): integers, enumerations and
+// pointers through the word hash (as one 32-bit word, or two for 64-bit
+// values, low word first), byte strings through the buffer hash.
 
 template <class K>
 struct hash<K, std::enable_if_t<std::is_integral<K>::value || std::is_enum<K>::value ||
