@@ -12,19 +12,14 @@ namespace {
 
 using Buf = detail::Buffer<detail::CStringRep, char, 15>;
 
-// Byte order with a lower-cased view of both texts; the same answer as
+// Byte order of lower-cased views of both texts: the same answer as
 // comparing lower-cased copies, without making them.
-int compareBytes(const char* a, unsigned na, const char* b, unsigned nb, bool noCase) {
+int compareNoCaseBytes(const char* a, unsigned na, const char* b, unsigned nb) {
     const unsigned n = na < nb ? na : nb;
-    if (!noCase) {
-        const int r = n ? std::memcmp(a, b, n) : 0;
-        if (r) return r;
-    } else {
-        for (unsigned i = 0; i < n; ++i) {
-            const int d = static_cast<unsigned char>(qx::sys::charToLower(a[i])) -
-                          static_cast<unsigned char>(qx::sys::charToLower(b[i]));
-            if (d) return d;
-        }
+    for (unsigned i = 0; i < n; ++i) {
+        const int d = static_cast<unsigned char>(qx::sys::charToLower(a[i])) -
+                      static_cast<unsigned char>(qx::sys::charToLower(b[i]));
+        if (d) return d;
     }
     return na < nb ? -1 : na > nb ? 1 : 0;
 }
@@ -33,9 +28,8 @@ int compareBytes(const char* a, unsigned na, const char* b, unsigned nb, bool no
 
 const detail::EmptyRep<detail::CStringRep> CString::s_emptyRep = {};
 
-unsigned CString::checkedLength(size_t n) {
-    if (n > detail::kMaxLength) detail::throwLength("qxString::CString");
-    return static_cast<unsigned>(n);
+void CString::throwTooLong() {
+    detail::throwLength("qxString::CString");
 }
 
 CString::CString(const CString& s) : String(s), m_rep(emptyRep()) {
@@ -176,12 +170,8 @@ unsigned CString::rfindChars(const char* s, unsigned n, unsigned pos) const {
     return Buf::rfind(m_rep, s, n, pos);
 }
 
-int CString::compareChars(const char* s, unsigned n) const {
-    return compareBytes(chars(), length(), s, n, false);
-}
-
 int CString::compareNoCase(const CString& s) const {
-    return compareBytes(chars(), length(), s.chars(), s.length(), true);
+    return compareNoCaseBytes(chars(), length(), s.chars(), s.length());
 }
 
 int CString::collate(const CString& s) const {

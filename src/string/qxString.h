@@ -199,7 +199,9 @@ public:
     // Bytes compared as unsigned values; the sign of the first difference,
     // else the shorter string is less (-1/1); embedded NULs take part.
     int compare(const CString& s) const { return compareChars(s.data(), s.length()); }
-    int compare(const char* s) const { return compareChars(s, s ? lengthOf(s) : 0); }
+    int compare(const char* s) const {
+        return s ? compareChars(s, lengthOf(s)) : compareChars("", 0);
+    }
     int compareNoCase(const CString& s) const;
     // strcoll of the two NUL-terminated texts under the current locale.
     int collate(const CString& s) const;
@@ -232,7 +234,11 @@ private:
     static Rep* emptyRep() noexcept { return const_cast<Rep*>(&s_emptyRep.rep); }
     char* chars() const { return reinterpret_cast<char*>(m_rep + 1); }
     static unsigned lengthOf(const char* s) { return checkedLength(std::strlen(s)); }
-    static unsigned checkedLength(size_t n);
+    static unsigned checkedLength(size_t n) {
+        if (n > 0xFFFFFFFEu) throwTooLong();
+        return static_cast<unsigned>(n);
+    }
+    [[noreturn]] static void throwTooLong();
     void swapReps(CString& s) noexcept {
         Rep* r = m_rep;
         m_rep = s.m_rep;
@@ -254,7 +260,11 @@ private:
     CString& splice(const char* what, unsigned pos, unsigned n, const char* s, unsigned sn);
     unsigned findChars(const char* s, unsigned n, unsigned pos) const;
     unsigned rfindChars(const char* s, unsigned n, unsigned pos) const;
-    int compareChars(const char* s, unsigned n) const;
+    int compareChars(const char* s, unsigned n) const {
+        const unsigned len = m_rep->length;
+        const int r = std::memcmp(chars(), s, len < n ? len : n);
+        return r ? r : len < n ? -1 : len > n ? 1 : 0;
+    }
 
     Rep* m_rep;
 
