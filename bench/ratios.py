@@ -4,9 +4,12 @@ ours/theirs time ratios.
 
 Benchmark names have the form <operation>/<element>/<qx|std>/<args>; a "qx"
 result is paired with the "std" result of the same name. Below 1.00 means
-qxbase is faster. A third competitor of the same name (side "absl" or "xxh3",
-see OTHERS) adds a qx/<side> column. Where the results carry a throughput
-(SetBytesProcessed), a "qx GB/s" column shows ours (10^9 bytes per second).
+qxbase is faster. Where there is no "std" side, the other pairs of sides in
+PAIRS are tried in order ("qx" against "icu", "cached" against "convert");
+each kind of pair gets its own table. A third competitor of the same name
+(side "absl" or "xxh3", see OTHERS) adds a qx/<side> column. Where the
+results carry a throughput (SetBytesProcessed), a "qx GB/s" column shows ours
+(10^9 bytes per second).
 
 Either run the benchmark executable, several times if asked, or read JSON
 files it wrote with --benchmark_out=FILE. Arguments after "--" go to the
@@ -37,6 +40,8 @@ import tempfile
 
 OURS = "qx"
 THEIRS = "std"
+# The pairs of sides compared, (ours, theirs); the first found for a name wins.
+PAIRS = [(OURS, THEIRS), (OURS, "icu"), ("cached", "convert")]
 # Further competitors, each reported as an extra qx/<side> column.
 OTHERS = ["absl", "xxh3"]
 
@@ -62,19 +67,32 @@ TARGETS = [
     ("erase_", 1.10, False),
     ("map_", 1.00, False),
     ("alloc_", 0.33, False),
+    ("utf8_to_utf16", 1.00, False),
+    ("utf16_to_utf8", 1.00, False),
+    ("as_char/", 0.25, False),
+    ("as_utf8/", 0.25, False),
+    ("append_", 1.20, False),
+    ("compare/", 1.20, False),
+    ("equal_op/", 1.20, False),
 ]
 
 # Throughput targets: (name prefix, least bytes per second of ours).
 THROUGHPUT_TARGETS = [
     ("buffer_hash/bytes/1048576", 1.5e9),
+    ("utf8_to_utf16/ascii/", 1e9),
+    ("utf8_to_utf16_ok/ascii/", 1e9),
+    ("utf16_to_utf8/ascii/", 1e9),
+    ("utf16_to_utf8_ok/ascii/", 1e9),
 ]
+
+SIDES = list(dict.fromkeys([side for pair in PAIRS for side in pair] + OTHERS))
 
 
 def split_name(name):
     """Returns (key, side) for '<op>/<element>/<side>/<args>', else None."""
     parts = name.split("/")
     for i, part in enumerate(parts):
-        if part in [OURS, THEIRS] + OTHERS:
+        if part in SIDES:
             return "/".join(parts[:i] + parts[i + 1:]), part
     return None
 
@@ -109,7 +127,8 @@ def samples(benchmarks, metric):
 
 def pair_up(per_run):
     """per_run: one {name: [ns]} per run. Returns ([(key, ours_ns, theirs_ns,
-    ratio, [per-run ratio], extra)], unpaired keys), keys in first-seen order.
+    ratio, [per-run ratio], extra, (ours side, theirs side))], unpaired keys),
+    keys in first-seen order; the sides are the first of PAIRS found for the key.
     The times pool every run; the ratio is the median of the per-run ratios, as
     a run that lands slow is slow on both sides. extra maps each of OTHERS
     present to its ratio computed the same way, and "bytes_per_second" to the
@@ -140,10 +159,13 @@ def pair_up(per_run):
     pairs = []
     unpaired = []
     for key in keys:
-        ours, theirs = name_of(key, OURS), name_of(key, THEIRS)
-        if ours is None or theirs is None:
+        sides = next((pair for pair in PAIRS
+                      if name_of(key, pair[0]) is not None
+                      and name_of(key, pair[1]) is not None), None)
+        if sides is None:
             unpaired.append(key)
             continue
+        ours, theirs = name_of(key, sides[0]), name_of(key, sides[1])
         ratio, per = run_ratio(ours, theirs)
         extra = {}
         for side in OTHERS:
@@ -153,7 +175,7 @@ def pair_up(per_run):
         if (ours, "bytes_per_second") in pooled:
             extra["bytes_per_second"] = statistics.median(pooled[(ours, "bytes_per_second")])
         pairs.append((key, statistics.median(pooled[ours]), statistics.median(pooled[theirs]),
-                      ratio, per, extra))
+                      ratio, per, extra, sides))
     return pairs, unpaired
 
 
@@ -179,30 +201,48 @@ def fmt_ns(ns):
     return "%.3g ns" % ns
 
 
+def fmt_ratio(ratio):
+    """Two decimals; below 0.01 (a cache hit against a conversion) "1/N",
+    N to two significant digits, rather than 0.00."""
+    if ratio >= 0.01 or ratio <= 0:
+        return "%.2f" % ratio
+    return "1/%d" % int(float("%.2g" % (1 / ratio)))
+
+
+def print_tables(pairs, markdown, out=sys.stdout):
+    """One table per kind of pair, in first-seen order, a blank line between."""
+    kinds = list(dict.fromkeys(pair[6] for pair in pairs))
+    for i, sides in enumerate(kinds):
+        if i:
+            out.write("\n")
+        print_table([pair for pair in pairs if pair[6] == sides], markdown, out)
+
+
 def print_table(pairs, markdown, out=sys.stdout):
+    ours_side, theirs_side = pairs[0][6]
     show_runs = any(len(pair[4]) > 1 for pair in pairs)
     others = [side for side in OTHERS if any(side in pair[5] for pair in pairs)]
     show_rate = any("bytes_per_second" in pair[5] for pair in pairs)
-    header = ["benchmark", OURS, THEIRS, "%s/%s" % (OURS, THEIRS)]
+    header = ["benchmark", ours_side, theirs_side, "%s/%s" % (ours_side, theirs_side)]
     align = ["---", "---:", "---:", "---:"]
     if show_runs:
         header.append("runs")
         align.append("---:")
     for side in others:
-        header.append("%s/%s" % (OURS, side))
+        header.append("%s/%s" % (ours_side, side))
         align.append("---:")
     if show_rate:
-        header.append("%s GB/s" % OURS)
+        header.append("%s GB/s" % ours_side)
         align.append("---:")
     header.append("target")
     align.append("---")
     rows = []
-    for key, ours, theirs, ratio, per, extra in pairs:
-        row = [key, fmt_ns(ours), fmt_ns(theirs), "%.2f" % ratio]
+    for key, ours, theirs, ratio, per, extra, _ in pairs:
+        row = [key, fmt_ns(ours), fmt_ns(theirs), fmt_ratio(ratio)]
         if show_runs:
-            row.append("%.2f-%.2f" % (min(per), max(per)))
+            row.append("%s-%s" % (fmt_ratio(min(per)), fmt_ratio(max(per))))
         for side in others:
-            row.append("%.2f" % extra[side] if side in extra else "")
+            row.append(fmt_ratio(extra[side]) if side in extra else "")
         if show_rate:
             rate = extra.get("bytes_per_second")
             row.append("%.2f" % (rate / 1e9) if rate is not None else "")
@@ -272,8 +312,8 @@ def main():
     per_run = [samples(d.get("benchmarks", []), args.metric) for d in data]
     pairs, unpaired = pair_up(per_run)
     if not pairs:
-        sys.exit("no %s/%s pairs found" % (OURS, THEIRS))
-    print_table(pairs, args.markdown)
+        sys.exit("no pairs found")
+    print_tables(pairs, args.markdown)
     sys.stdout.flush()
     for key in unpaired:
         sys.stderr.write("unpaired: %s\n" % key)
@@ -282,7 +322,7 @@ def main():
         len(data), ctx.get("date", "?"), ctx.get("num_cpus", "?"), ctx.get("mhz_per_cpu", "?"),
         args.metric, ctx.get("malloc", "?")))
     sys.exit(1 if any("MISSED" in verdict(key, ratio, extra.get("bytes_per_second"))
-                      for key, _, _, ratio, _, extra in pairs) else 0)
+                      for key, _, _, ratio, _, extra, _ in pairs) else 0)
 
 
 if __name__ == "__main__":

@@ -1,6 +1,6 @@
-// Example host: uses qx::vector<int> and drives a qx::VectorImpl directly with
+// Example host: uses qx::vector<int>, drives a qx::VectorImpl directly with
 // an element-operations record of its own, as a component with its own element
-// type would.
+// type would, and converts text with the string types.
 #include "qxbase.h"
 
 #include <cstdio>
@@ -56,8 +56,19 @@ int main() {
     std::printf("VectorImpl of Sample: %d elements, capacity %d; copy has %d, capacity %d\n",
                 samples.size(), samples.capacity(), copy.size(), copy.capacity());
 
+    // Text arrives as UTF-8, is kept as UTF-16 and handed back as 8-bit text.
+    bool exact = false;
+    qxString::IString title("Caf\xC3\xA9 \xE2\x98\x85 plan", qxString::EncodingUTF8, &exact);
+    title.replace(qxString::IString(QX_W("plan")), qxString::IString(QX_W("layout")));
+    qxString::CString label("layer");
+    label += '-';
+    label.append("07").toUpperCase();
+    std::printf("IString: %u units, UTF-8 \"%s\"; CString \"%s\"\n", title.length(),
+                title.asUTF8(), label.asChar());
+
     const bool ok = squares.size() == 10 && sum == 376 && samples.size() == 41 && first->id == -1 &&
-                    copy.size() == 40 && copy.capacity() == 41;
+                    copy.size() == 40 && copy.capacity() == 41 && exact && title.length() == 13 &&
+                    label == "LAYER-07";
     std::printf("built from %s\n", gCutIdentifier);
     std::printf("%s\n", ok ? "ok" : "unexpected result");
     return ok ? 0 : 1;

@@ -62,10 +62,10 @@ inline size_t decodeOne(const u8* s, const u8* e, unsigned* cp, bool* bad) {
     return 4;
 }
 
-// Length of the run of ASCII bytes at the start of [s, e), looked at 16 at
-// a time; at most limit bytes. Writes them widened to d when d is given
-// (room for limit units rounded up to 16 is not needed: whole blocks are
-// only stored where limit allows).
+// Length of the run of ASCII bytes at the start of s, looked at 16 at a
+// time; at most min(avail, limit) bytes. Writes them widened to d when d is
+// given; a block is stored only when all of it is ASCII, so nothing past the
+// run is touched.
 inline size_t asciiRun(const u8* s, size_t avail, WChar* d, size_t limit) {
     size_t n = 0;
     const size_t max = avail < limit ? avail : limit;
@@ -74,11 +74,16 @@ inline size_t asciiRun(const u8* s, size_t avail, WChar* d, size_t limit) {
     while (max - n >= 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n));
         const int mask = _mm_movemask_epi8(v);
+        if (mask != 0) {
+            const size_t k = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+            if (d)
+                for (size_t i = 0; i < k; ++i) d[n + i] = s[n + i];
+            return n + k;
+        }
         if (d) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n), _mm_unpacklo_epi8(v, zero));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n + 8), _mm_unpackhi_epi8(v, zero));
         }
-        if (mask != 0) return n + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
         n += 16;
     }
 #endif
@@ -98,9 +103,13 @@ inline size_t wideAsciiRun(const WChar* s, size_t avail, char* d, size_t limit) 
     while (max - n >= 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n));
         const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero));
+        if (ascii != 0xFFFF) {
+            const size_t k = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(~ascii))) / 2;
+            if (d)
+                for (size_t i = 0; i < k; ++i) d[n + i] = static_cast<char>(s[n + i]);
+            return n + k;
+        }
         if (d) _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n), _mm_packus_epi16(v, v));
-        if (ascii != 0xFFFF)
-            return n + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(~ascii))) / 2;
         n += 8;
     }
 #endif
@@ -156,6 +165,23 @@ inline size_t encodeWidth(const WChar* s, const WChar* e, unsigned* cp, size_t* 
     *cp = kReplacement;
     *bad = true;
     return 3;
+}
+
+inline size_t putUtf8(u8* p, unsigned cp, size_t w) {
+    if (w == 2) {
+        p[0] = static_cast<u8>(0xC0 | (cp >> 6));
+        p[1] = static_cast<u8>(0x80 | (cp & 0x3F));
+    } else if (w == 3) {
+        p[0] = static_cast<u8>(0xE0 | (cp >> 12));
+        p[1] = static_cast<u8>(0x80 | ((cp >> 6) & 0x3F));
+        p[2] = static_cast<u8>(0x80 | (cp & 0x3F));
+    } else {
+        p[0] = static_cast<u8>(0xF0 | (cp >> 18));
+        p[1] = static_cast<u8>(0x80 | ((cp >> 12) & 0x3F));
+        p[2] = static_cast<u8>(0x80 | ((cp >> 6) & 0x3F));
+        p[3] = static_cast<u8>(0x80 | (cp & 0x3F));
+    }
+    return w;
 }
 
 size_t countUtf8(const WChar* s, const WChar* e, bool* bad) {
@@ -219,7 +245,7 @@ size_t toUtf8(const WChar* src, size_t len, char* dst, size_t dstCap, bool* inva
     bool bad = false;
     size_t out = 0;
     if (dst) {
-        u8* d = reinterpret_cast<u8*>(dst);
+        u8* const d = reinterpret_cast<u8*>(dst);
         while (s < e) {
             if (*s < 0x80) {
                 if (out == dstCap) break;
@@ -227,27 +253,47 @@ size_t toUtf8(const WChar* src, size_t len, char* dst, size_t dstCap, bool* inva
                     wideAsciiRun(s, static_cast<size_t>(e - s), dst + out, dstCap - out);
                 s += n;
                 out += n;
-                continue;
+                // A single ASCII unit between two words of another script
+                // is not worth leaving the loop below for.
+                if (n > 1) continue;
             }
+            // Non-ASCII text: while the output has room for the widest
+            // character, take units one by one without room checks.
+            while (s < e && dstCap - out >= 4) {
+                const unsigned c = *s;
+                u8* p = d + out;
+                if (c < 0x80) {
+                    if (e - s >= 2 && s[1] < 0x80) break;  // back to the ASCII run
+                    p[0] = static_cast<u8>(c);
+                    out += 1;
+                    s += 1;
+                } else if (c < 0x800) {
+                    p[0] = static_cast<u8>(0xC0 | (c >> 6));
+                    p[1] = static_cast<u8>(0x80 | (c & 0x3F));
+                    out += 2;
+                    s += 1;
+                } else if ((c & 0xF800) != 0xD800) {
+                    p[0] = static_cast<u8>(0xE0 | (c >> 12));
+                    p[1] = static_cast<u8>(0x80 | ((c >> 6) & 0x3F));
+                    p[2] = static_cast<u8>(0x80 | (c & 0x3F));
+                    out += 3;
+                    s += 1;
+                } else {
+                    unsigned cp;
+                    size_t units;
+                    const size_t w = encodeWidth(s, e, &cp, &units, &bad);
+                    out += putUtf8(p, cp, w);
+                    s += units;
+                }
+            }
+            if (s >= e || dstCap - out >= 4) continue;
+            // Near the end of the output: one checked character at a time.
+            if (*s < 0x80) continue;
             unsigned cp;
             size_t units;
             const size_t w = encodeWidth(s, e, &cp, &units, &bad);
             if (dstCap - out < w) break;
-            u8* p = d + out;
-            if (w == 2) {
-                p[0] = static_cast<u8>(0xC0 | (cp >> 6));
-                p[1] = static_cast<u8>(0x80 | (cp & 0x3F));
-            } else if (w == 3) {
-                p[0] = static_cast<u8>(0xE0 | (cp >> 12));
-                p[1] = static_cast<u8>(0x80 | ((cp >> 6) & 0x3F));
-                p[2] = static_cast<u8>(0x80 | (cp & 0x3F));
-            } else {
-                p[0] = static_cast<u8>(0xF0 | (cp >> 18));
-                p[1] = static_cast<u8>(0x80 | ((cp >> 12) & 0x3F));
-                p[2] = static_cast<u8>(0x80 | ((cp >> 6) & 0x3F));
-                p[3] = static_cast<u8>(0x80 | (cp & 0x3F));
-            }
-            out += w;
+            out += putUtf8(d + out, cp, w);
             s += units;
         }
     }

@@ -2,6 +2,7 @@
 // whose wchar_t is the library's 16-bit unit.
 #include "os/sys/qxSysText.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -24,8 +25,19 @@ int mbCharToWide(WChar out[2], const char* s, size_t n, int* units) {
     return r < 0 ? -1 : r;
 }
 
+// Without a destination the runtime's wcstombs counts without rejecting
+// anything (seen in the "C" locale), so the count is made with wctomb, which
+// refuses what the converting call would refuse.
 size_t wideToMbs(char* dst, const WChar* src, size_t n) {
-    return std::wcstombs(dst, src, n);
+    if (dst) return std::wcstombs(dst, src, n);
+    char buf[MB_LEN_MAX > 16 ? MB_LEN_MAX : 16];
+    size_t count = 0;
+    for (const WChar* p = src; *p; ++p) {
+        const int r = std::wctomb(buf, *p);
+        if (r < 0) return kConvertError;
+        count += static_cast<size_t>(r);
+    }
+    return count;
 }
 
 int wideCharToMb(char* out, WChar c) {
