@@ -264,8 +264,8 @@ void checkDecode(const uint8_t* data, size_t size) {
     if (size == 0 || data[0] == 0) {
         checkEmpty<WChar>(
             [&](WChar* dst, unsigned dstSize, bool* ok) {
-                return qxString::UTF8toWCS(size ? src : "", size ? kNpos : 0u, dst, dstSize,
-                                           false, ok);
+                return qxString::UTF8toWCS(size ? src : "", size ? kNpos : 0u, dst, dstSize, false,
+                                           ok);
             },
             "UTF8toWCS(empty text)");
         if (size == 0) return;
