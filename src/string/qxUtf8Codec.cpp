@@ -1,5 +1,7 @@
 #include "string/qxUtf8Codec.h"
 
+#include <cstring>
+
 #if defined(__SSE2__)
 #    include <emmintrin.h>
 #endif
@@ -103,13 +105,12 @@ inline size_t wideAsciiRun(const WChar* s, size_t avail, char* d, size_t limit) 
     while (max - n >= 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n));
         const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero));
-        if (ascii != 0xFFFF) {
-            const size_t k = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(~ascii))) / 2;
-            if (d)
-                for (size_t i = 0; i < k; ++i) d[n + i] = static_cast<char>(s[n + i]);
-            return n + k;
-        }
+        // Stored whole even when the run ends inside the block: the units
+        // after the run are there and write at least one byte each over the
+        // rest, unless the output runs out of room, when nothing counts.
         if (d) _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n), _mm_packus_epi16(v, v));
+        if (ascii != 0xFFFF)
+            return n + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(~ascii))) / 2;
         n += 8;
     }
 #endif
@@ -118,6 +119,17 @@ inline size_t wideAsciiRun(const WChar* s, size_t avail, char* d, size_t limit) 
         ++n;
     }
     return n;
+}
+
+// Writes one code point as one unit or a surrogate pair; returns the units.
+inline size_t putUtf16(WChar* d, unsigned cp) {
+    if (cp > 0xFFFF) {
+        d[0] = static_cast<WChar>(0xD7C0 + (cp >> 10));
+        d[1] = static_cast<WChar>(0xDC00 + (cp & 0x3FF));
+        return 2;
+    }
+    d[0] = static_cast<WChar>(cp);
+    return 1;
 }
 
 size_t countUtf16(const u8* s, const u8* e, bool* bad) {
@@ -184,6 +196,60 @@ inline size_t putUtf8(u8* p, unsigned cp, size_t w) {
     return w;
 }
 
+#if defined(__SSE2__)
+// The bulk of the input, eight units at a time: a block of ASCII is packed,
+// any other block is encoded unit by unit without branching on the width,
+// four bytes stored per unit and the output advanced by the width. The
+// bytes stored past a unit's width are overwritten by the units after it,
+// so blocks are taken only while at least three more units follow, and
+// only while the output has room for the widest block. Blocks holding a
+// surrogate go through the general path. Advances s; returns the bytes
+// written (little-endian stores: x86 only, like the vector code).
+size_t blocksToUtf8(const WChar*& s, const WChar* e, u8* d, size_t dstCap, bool* bad) {
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i surr = _mm_set1_epi16(static_cast<short>(0xF800));
+    const __m128i surrTag = _mm_set1_epi16(static_cast<short>(0xD800));
+    const __m128i zero = _mm_setzero_si128();
+    size_t out = 0;
+    while (e - s >= 11 && dstCap - out >= 32) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero)) == 0xFFFF) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + out), _mm_packus_epi16(v, v));
+            s += 8;
+            out += 8;
+            continue;
+        }
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, surr), surrTag)) != 0) {
+            // Eight units or one more, when a pair straddles the block end.
+            const WChar* const stop = s + 8;
+            while (s < stop) {
+                if (*s < 0x80) {
+                    d[out++] = static_cast<u8>(*s++);
+                    continue;
+                }
+                unsigned cp;
+                size_t units;
+                const size_t w = encodeWidth(s, e, &cp, &units, bad);
+                out += putUtf8(d + out, cp, w);
+                s += units;
+            }
+            continue;
+        }
+        for (int i = 0; i < 8; ++i) {
+            const unsigned c = s[i];
+            const unsigned two = (0xC0 | (c >> 6)) | ((0x80 | (c & 0x3F)) << 8);
+            const unsigned three = (0xE0 | (c >> 12)) | ((0x80 | ((c >> 6) & 0x3F)) << 8) |
+                                   ((0x80 | (c & 0x3F)) << 16);
+            const unsigned bytes = c < 0x80 ? c : c < 0x800 ? two : three;
+            std::memcpy(d + out, &bytes, 4);
+            out += 1 + (c >= 0x80) + (c >= 0x800);
+        }
+        s += 8;
+    }
+    return out;
+}
+#endif
+
 size_t countUtf8(const WChar* s, const WChar* e, bool* bad) {
     size_t out = 0;
     while (s < e) {
@@ -216,19 +282,49 @@ size_t toUtf16(const char* src, size_t len, WChar* dst, size_t dstCap, bool* inv
                 const size_t n = asciiRun(s, static_cast<size_t>(e - s), dst + out, dstCap - out);
                 s += n;
                 out += n;
+                // A single ASCII byte between two words of another script
+                // is not worth leaving the loop below for.
+                if (n > 1) continue;
+            }
+            // Other text: while four bytes of input and two units of room
+            // remain, the common sequences are decoded without bounds checks.
+            while (e - s >= 4 && dstCap - out >= 2) {
+                const unsigned c = s[0];
+                if (c < 0x80) {
+                    if (s[1] < 0x80) break;  // back to the ASCII run
+                    dst[out++] = static_cast<WChar>(c);
+                    s += 1;
+                    continue;
+                }
+                const unsigned t1 = s[1];
+                if (c >= 0xC2 && c < 0xE0 && (t1 & 0xC0) == 0x80) {
+                    dst[out++] = static_cast<WChar>(((c & 0x1F) << 6) | (t1 & 0x3F));
+                    s += 2;
+                    continue;
+                }
+                const unsigned t2 = s[2];
+                if ((c & 0xF0) == 0xE0 && (t1 & 0xC0) == 0x80 && (t2 & 0xC0) == 0x80 &&
+                    (c != 0xE0 || t1 >= 0xA0) && (c != 0xED || t1 < 0xA0)) {
+                    dst[out++] =
+                        static_cast<WChar>(((c & 0x0F) << 12) | ((t1 & 0x3F) << 6) | (t2 & 0x3F));
+                    s += 3;
+                    continue;
+                }
+                unsigned cp;
+                s += decodeOne(s, e, &cp, &bad);
+                out += putUtf16(dst + out, cp);
+            }
+            if (s >= e || (e - s >= 4 && dstCap - out >= 2)) continue;
+            // The last bytes, or little room left: one checked character.
+            if (*s < 0x80) {
+                if (out == dstCap) break;
+                dst[out++] = *s++;
                 continue;
             }
             unsigned cp;
             const size_t n = decodeOne(s, e, &cp, &bad);
-            if (cp > 0xFFFF) {
-                if (dstCap - out < 2) break;
-                dst[out] = static_cast<WChar>(0xD7C0 + (cp >> 10));
-                dst[out + 1] = static_cast<WChar>(0xDC00 + (cp & 0x3FF));
-                out += 2;
-            } else {
-                if (out == dstCap) break;
-                dst[out++] = static_cast<WChar>(cp);
-            }
+            if (dstCap - out < (cp > 0xFFFF ? 2u : 1u)) break;
+            out += putUtf16(dst + out, cp);
             s += n;
         }
     }
@@ -246,6 +342,9 @@ size_t toUtf8(const WChar* src, size_t len, char* dst, size_t dstCap, bool* inva
     size_t out = 0;
     if (dst) {
         u8* const d = reinterpret_cast<u8*>(dst);
+#if defined(__SSE2__)
+        out = blocksToUtf8(s, e, d, dstCap, &bad);
+#endif
         while (s < e) {
             if (*s < 0x80) {
                 if (out == dstCap) break;
