@@ -10,6 +10,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include <langinfo.h>
+
 namespace qx {
 namespace sys {
 
@@ -60,6 +62,15 @@ inline int nextCodePoint(const WChar* s, wchar_t* cp) {
     return 1;
 }
 
+// Whether the locale's encoding is stateless and writes every ASCII
+// character as its own byte, so the loops may copy those directly. Only
+// asked of the two encodings nearly every process runs under; others (some
+// put the yen sign at 0x5C, some shift state) go through the runtime.
+bool asciiIsItself() {
+    const char* cs = nl_langinfo(CODESET);
+    return std::strcmp(cs, "UTF-8") == 0 || std::strcmp(cs, "ANSI_X3.4-1968") == 0;
+}
+
 }  // namespace
 
 int mbCurMax() {
@@ -71,7 +82,19 @@ size_t mbsToWide(WChar* dst, const char* src, size_t n) {
     const char* p = src;
     size_t avail = std::strlen(src) + 1;  // bytes up to and including the NUL
     size_t written = 0;
+    const bool ascii = asciiIsItself();
     for (;;) {
+        const unsigned char b = static_cast<unsigned char>(*p);
+        if (ascii && b - 1u < 0x7Fu) {
+            if (dst) {
+                if (written == n) return written;
+                dst[written] = b;
+            }
+            ++written;
+            ++p;
+            --avail;
+            continue;
+        }
         WChar units[2];
         int nu = 0;
         const int r = stepMb(st, p, avail, units, &nu);
@@ -102,7 +125,17 @@ size_t wideToMbs(char* dst, const WChar* src, size_t n) {
     std::mbstate_t st = std::mbstate_t();
     char buf[MB_LEN_MAX];
     size_t written = 0;
+    const bool ascii = asciiIsItself();
     for (const WChar* p = src; *p;) {
+        if (ascii && *p < 0x80) {
+            if (dst) {
+                if (written == n) return written;
+                dst[written] = static_cast<char>(*p);
+            }
+            ++written;
+            ++p;
+            continue;
+        }
         wchar_t cp = 0;
         const int nu = nextCodePoint(p, &cp);
         if (nu == 0) return kConvertError;
