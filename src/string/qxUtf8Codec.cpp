@@ -211,12 +211,20 @@ size_t blocksToUtf8(const WChar*& s, const WChar* e, u8* d, size_t dstCap, bool*
     const __m128i surrTag = _mm_set1_epi16(static_cast<short>(0xD800));
     const __m128i zero = _mm_setzero_si128();
     size_t out = 0;
+    auto isAscii = [&](__m128i x) {
+        return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(x, high), zero)) == 0xFFFF;
+    };
     while (e - s >= 11 && dstCap - out >= 32) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), zero)) == 0xFFFF) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + out), _mm_packus_epi16(v, v));
-            s += 8;
-            out += 8;
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        if (isAscii(v)) {
+            // Stay here for the rest of the ASCII run.
+            do {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(d + out), _mm_packus_epi16(v, v));
+                s += 8;
+                out += 8;
+                if (e - s < 11 || dstCap - out < 32) break;
+                v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+            } while (isAscii(v));
             continue;
         }
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, surr), surrTag)) != 0) {
