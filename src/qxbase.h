@@ -11,6 +11,7 @@
 #include "containers/qxVectorImpl.h"
 #include "string/qxEncoding.h"
 #include "string/qxString.h"
+#include "string/qxFormat.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 

@@ -19,6 +19,7 @@
 #include "qxDefs.h"
 #include "string/qxEncoding.h"
 
+#include <cstdarg>
 #include <cstring>
 #include <iosfwd>
 #include <string_view>
@@ -207,7 +208,15 @@ public:
     int collate(const CString& s) const;
     int collateNoCase(const CString& s) const;
 
-    // Formatting members come with the formatting engine.
+    // printf-style formatting into the string (see qxFormat.h for the
+    // conversions), from a first buffer of start characters (256 without
+    // one) grown as needed. Returns the new length, or npos, leaving the
+    // text as it was, for a failed or empty output.
+    unsigned format(const char* fmt, ...);
+    unsigned format(unsigned start, const char* fmt, ...);
+    unsigned format(const CString* fmt, ...);
+    unsigned format(unsigned start, const CString* fmt, ...);
+    unsigned vformat(const char* fmt, va_list args);
 
     // What C++ code expects of a string.
     const char* c_str() const { return chars(); }
@@ -396,6 +405,18 @@ public:
     // Built from a text pointer, so the result ends at the first NUL unit.
     IString substr(unsigned pos = 0, unsigned n = npos) const;
     void substr(IString& out, unsigned pos, unsigned n = npos) const;
+
+    // printf-style formatting, as for CString, with a wide format (%s still
+    // takes 8-bit text and %S wide) or an 8-bit one converted from the
+    // locale's encoding first.
+    unsigned format(const WChar* fmt, ...);
+    unsigned format(unsigned start, const WChar* fmt, ...);
+    unsigned format(const IString* fmt, ...);
+    unsigned format(unsigned start, const IString* fmt, ...);
+    unsigned format(const char* fmt, ...);
+    unsigned format(unsigned start, const char* fmt, ...);
+    unsigned vformat(const WChar* fmt, va_list args);
+    unsigned vformat(const char* fmt, va_list args);
 
     unsigned find(const IString& s, unsigned pos = 0) const {
         return findUnits(s.data(), s.length(), pos);
