@@ -7,7 +7,7 @@ result is paired with the "std" result of the same name. Below 1.00 means
 qxbase is faster. Where there is no "std" side, the other pairs of sides in
 PAIRS are tried in order ("qx" against "icu", "cached" against "convert");
 each kind of pair gets its own table. A third competitor of the same name
-(side "absl" or "xxh3", see OTHERS) adds a qx/<side> column. Where the
+(side "absl", "xxh3" or "fmt", see OTHERS) adds a qx/<side> column. Where the
 results carry a throughput (SetBytesProcessed), a "qx GB/s" column shows ours
 (10^9 bytes per second).
 
@@ -43,7 +43,7 @@ THEIRS = "std"
 # The pairs of sides compared, (ours, theirs); the first found for a name wins.
 PAIRS = [(OURS, THEIRS), (OURS, "icu"), ("cached", "convert")]
 # Further competitors, each reported as an extra qx/<side> column.
-OTHERS = ["absl", "xxh3"]
+OTHERS = ["absl", "xxh3", "fmt"]
 
 # What the executable is run with when no arguments follow "--".
 DEFAULT_BENCH_ARGS = [
@@ -74,6 +74,7 @@ TARGETS = [
     ("append_", 1.20, False),
     ("compare/", 1.20, False),
     ("equal_op/", 1.20, False),
+    ("snprintf/", 1.20, False),
 ]
 
 # Throughput targets: (name prefix, least bytes per second of ours).

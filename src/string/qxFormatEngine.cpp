@@ -231,10 +231,15 @@ void emitInteger(Sink<Ch>& out, const Spec& sp, char conv, Args& a) {
     emitNumber(out, sp, prefix, prefixLen, zeros, d, n, sp.zero && sp.prec < 0);
 }
 
-// Exponent of the scientific text "d[.ddd]e±XX".
+// Exponent of the scientific text "d[.ddd]e±XX" in [s, end) (not
+// NUL-terminated).
 int exponentOf(const char* s, const char* end) {
     const char* e = static_cast<const char*>(std::memchr(s, 'e', static_cast<size_t>(end - s)));
-    return e ? std::atoi(e + 1) : 0;
+    if (!e) return 0;
+    const bool neg = e[1] == '-';
+    int x = 0;
+    for (const char* p = e + 2; p < end; ++p) x = x * 10 + (*p - '0');
+    return neg ? -x : x;
 }
 
 // %#g: prec significant digits, trailing zeros kept, a decimal point always.
@@ -434,8 +439,12 @@ inline size_t findPercent(const WChar* p) {
 template <class Ch>
 Result run(Ch* buf, size_t size, const Ch* fmt, Args& a) {
     constexpr bool wideFormat = !std::is_same<Ch, char>::value;
-    const Result failed{false, 0};
     Sink<Ch> out(buf, size);
+    // A failure still leaves the output so far NUL-terminated.
+    auto failed = [&out] {
+        out.finish();
+        return Result{false, 0};
+    };
     const Ch* p = fmt;
     for (;;) {
         const size_t lit = findPercent(p);
@@ -522,7 +531,7 @@ Result run(Ch* buf, size_t size, const Ch* fmt, Args& a) {
                 break;
         }
         const Ch conv = *p;
-        if (!conv) return failed;  // the format ends inside a conversion
+        if (!conv) return failed();  // the format ends inside a conversion
         ++p;
         // The letter of the format's own width is native; h and l/w force
         // 8-bit and wide arguments.
@@ -542,11 +551,11 @@ Result run(Ch* buf, size_t size, const Ch* fmt, Args& a) {
                 break;
             case 's':
             case 'S':
-                if (!emitString(out, sp, wideArgument(static_cast<Ch>('s')), a)) return failed;
+                if (!emitString(out, sp, wideArgument(static_cast<Ch>('s')), a)) return failed();
                 break;
             case 'c':
             case 'C':
-                if (!emitChar(out, sp, wideArgument(static_cast<Ch>('c')), a)) return failed;
+                if (!emitChar(out, sp, wideArgument(static_cast<Ch>('c')), a)) return failed();
                 break;
             case 'p':
                 emitPointer(out, sp, a);
@@ -559,10 +568,10 @@ Result run(Ch* buf, size_t size, const Ch* fmt, Args& a) {
             case 'G':
             case 'a':
             case 'A':
-                if (!emitFloat(out, sp, static_cast<char>(conv), a)) return failed;
+                if (!emitFloat(out, sp, static_cast<char>(conv), a)) return failed();
                 break;
             default:
-                return failed;  // unknown conversions and %n
+                return failed();  // unknown conversions and %n
         }
     }
     return out.finish();
