@@ -1,5 +1,7 @@
 #include "qxbase.h"
 
+#include "locale_guard.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,23 +97,6 @@ std::string encode(const WString& in, bool* ok) {
     *ok = c.second;
     return buf.substr(0, c.first);
 }
-
-// Sets LC_CTYPE to the first of the names the runtime accepts and puts the
-// previous locale back on destruction.
-class LocaleGuard {
-public:
-    LocaleGuard(std::initializer_list<const char*> names)
-        : saved_(std::setlocale(LC_CTYPE, nullptr)) {
-        for (const char* n : names)
-            if ((active_ = std::setlocale(LC_CTYPE, n) != nullptr)) break;
-    }
-    ~LocaleGuard() { std::setlocale(LC_CTYPE, saved_.c_str()); }
-    bool active() const { return active_; }
-
-private:
-    std::string saved_;
-    bool active_ = false;
-};
 
 TEST(Utf8Decode, EachMaximalInvalidSubpartBecomesOneReplacement) {
     const std::pair<std::string, Units> cases[] = {

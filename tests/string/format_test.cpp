@@ -1,5 +1,7 @@
 #include "qxbase.h"
 
+#include "locale_guard.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,16 +24,6 @@ using qx::WChar;
 using qxString::CString;
 using qxString::IString;
 constexpr unsigned npos = CString::npos;
-
-// Sets the "C" locale for one test and restores whatever was set before.
-class CLocale {
-public:
-    CLocale() : m_saved(std::setlocale(LC_ALL, nullptr)) { std::setlocale(LC_ALL, "C"); }
-    ~CLocale() { std::setlocale(LC_ALL, m_saved.c_str()); }
-
-private:
-    std::string m_saved;
-};
 
 // Formats into a roomy buffer; "<-1>" for a failure, and a result that does
 // not match the text written is reported too.
@@ -205,7 +197,7 @@ TEST(Format, BadFormatsAndFailedConversionsGiveMinusOne) {
     check(cases, sizeof cases / sizeof *cases);
     EXPECT_EQ(n, 0);
 
-    CLocale c;
+    const LocaleGuard locale({"C"});
     EXPECT_EQ(f8("%S", QX_W("a\u4E2Db")), "<-1>");
     EXPECT_EQ(f8("%ls", QX_W("\u4E2D")), "<-1>");
     EXPECT_EQ(f8("%C", static_cast<int>(0x4E2D)), "<-1>");

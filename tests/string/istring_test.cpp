@@ -1,5 +1,7 @@
 #include "qxbase.h"
 
+#include "locale_guard.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,16 +24,6 @@ using qxString::EncodingMultibyte;
 using qxString::EncodingUTF8;
 using qxString::IString;
 constexpr unsigned npos = IString::npos;
-
-// Sets the "C" locale for one test and restores whatever was set before.
-class CLocale {
-public:
-    CLocale() : m_saved(std::setlocale(LC_ALL, nullptr)) { std::setlocale(LC_ALL, "C"); }
-    ~CLocale() { std::setlocale(LC_ALL, m_saved.c_str()); }
-
-private:
-    std::string m_saved;
-};
 
 std::u16string text(const IString& s) {
     return std::u16string(s.u16view());
@@ -72,7 +64,7 @@ unsigned fromStd(size_t r) {
 // between steps the 8-bit forms are read in a random order, with and without
 // a status request, so the cached copy goes through all its states.
 void runModel(unsigned seed) {
-    const CLocale locale;
+    const LocaleGuard locale({"C"});
     std::mt19937 rng(seed);
     auto rnd = [&](unsigned n) { return static_cast<unsigned>(rng() % n); };
     static const char16_t alphabet[] = {u'a', u'b', u'a', u'A', u' ', u'\0', u'\x4E2D'};
@@ -283,7 +275,7 @@ TEST(IString, CapacityGrowthAndReserve) {
 }
 
 TEST(IStringCache, EightBitCopyFollowsTheText) {
-    const CLocale locale;
+    const LocaleGuard locale({"C"});
     IString s(QX_W("abc"));
     EXPECT_STREQ(s.asChar(), "abc");
     s.append(QX_W("d"));
@@ -400,7 +392,7 @@ TEST(IString, ComparisonsReturnMinusOneZeroOrOne) {
 }
 
 TEST(IString, MovesAndLibraryContainers) {
-    const CLocale locale;
+    const LocaleGuard locale({"C"});
     IString a(QX_W("a text longer than the inline room"));
     a.asChar();
     IString b(std::move(a));
