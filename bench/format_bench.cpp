@@ -21,6 +21,8 @@
 #include "string/qxFormat.h"
 #include "string/qxString.h"
 
+#include "bench_register.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdarg>
@@ -255,20 +257,8 @@ void fmtScaleBench(benchmark::State& state) {
 
 // --- registration ----------------------------------------------------------------------
 
-using Fn = void (*)(benchmark::State&);
-
-// Registers "<op>/<element>/<side>/<n>" for every side in turn, for every n;
-// a null function (a competitor not built in) is skipped.
-void registerSides(const std::string& op, const std::string& element,
-                   std::initializer_list<std::pair<const char*, Fn>> sides,
-                   std::initializer_list<int> counts) {
-    for (int n : counts)
-        for (const auto& side : sides)
-            if (side.second)
-                benchmark::RegisterBenchmark((op + "/" + element + "/" + side.first).c_str(),
-                                             side.second)
-                    ->Arg(n);
-}
+using qxbench::Fn;
+using qxbench::registerSides;
 
 template <Case C>
 int outputLength() {

@@ -19,6 +19,8 @@
 #include "containers/qxHash.h"
 #include "containers/qxHashTable.h"
 
+#include "bench_register.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -262,21 +264,8 @@ void allocAlternate(benchmark::State& state) {
 
 // --- registration -------------------------------------------------------------------
 
-using Fn = void (*)(benchmark::State&);
-
-// Registers "<op>/<element>/<side>/<n>" for every side in turn, for every n,
-// so that the sides of one comparison run close together in time. A null
-// function (a competitor not built in) is skipped.
-void registerSides(const std::string& op, const std::string& element,
-                   std::initializer_list<std::pair<const char*, Fn>> sides,
-                   std::initializer_list<int> counts) {
-    for (int n : counts)
-        for (const auto& side : sides)
-            if (side.second)
-                benchmark::RegisterBenchmark((op + "/" + element + "/" + side.first).c_str(),
-                                             side.second)
-                    ->Arg(n);
-}
+using qxbench::Fn;
+using qxbench::registerSides;
 
 using QxMap = qx::hash_map<u64, u64>;
 using StdMap = std::unordered_map<u64, u64>;

@@ -16,6 +16,8 @@
 #include "string/qxEncoding.h"
 #include "string/qxString.h"
 
+#include "bench_register.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -332,21 +334,8 @@ void constructShort(benchmark::State& state) {
 
 // --- registration -------------------------------------------------------------------
 
-using Fn = void (*)(benchmark::State&);
-
-// Registers "<op>/<element>/<side>/<n>" for every side in turn, for every n,
-// so that the sides of one comparison run close together in time. A null
-// function (a competitor not built in) is skipped.
-void registerSides(const std::string& op, const std::string& element,
-                   std::initializer_list<std::pair<const char*, Fn>> sides,
-                   std::initializer_list<int> counts) {
-    for (int n : counts)
-        for (const auto& side : sides)
-            if (side.second)
-                benchmark::RegisterBenchmark((op + "/" + element + "/" + side.first).c_str(),
-                                             side.second)
-                    ->Arg(n);
-}
+using qxbench::Fn;
+using qxbench::registerSides;
 
 #if defined(QXBASE_BENCH_HAVE_ICU)
 #    define QX_ICU(fn, conv, kind) &fn<conv, kind>

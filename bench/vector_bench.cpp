@@ -11,6 +11,8 @@
 
 #include "containers/qxVector.h"
 
+#include "bench_register.h"
+
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -186,16 +188,12 @@ void erase(benchmark::State& state) {
 
 // --- registration ---------------------------------------------------------------
 
-using Fn = void (*)(benchmark::State&);
+using qxbench::Fn;
 
-// Registers "<op>/<element>/qx/<n>" and "<op>/<element>/std/<n>" next to each
-// other for every n, so both sides of a pair run close together in time.
+// The qx and std sides of one comparison.
 void registerPair(const std::string& op, const std::string& element, Fn ours, Fn theirs,
                   std::initializer_list<int> counts) {
-    for (int n : counts) {
-        benchmark::RegisterBenchmark((op + "/" + element + "/qx").c_str(), ours)->Arg(n);
-        benchmark::RegisterBenchmark((op + "/" + element + "/std").c_str(), theirs)->Arg(n);
-    }
+    qxbench::registerSides(op, element, {{"qx", ours}, {"std", theirs}}, counts);
 }
 
 template <class T>
