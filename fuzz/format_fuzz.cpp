@@ -15,6 +15,8 @@
 // units and a NUL.
 #include "qxbase.h"
 
+#include "fuzz_check.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -26,14 +28,8 @@ namespace {
 
 using qx::WChar;
 
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "format_fuzz: %s\n", what);
-    std::abort();
-}
-
-void expect(bool cond, const char* what) {
-    if (!cond) fail(what);
-}
+using fuzzcheck::expect;
+using fuzzcheck::fail;
 
 // ---------------------------------------------------------------------------
 // OL_convert_string_format.
@@ -112,7 +108,7 @@ Format<Ch> makeFormat(const std::vector<uint32_t>& units) {
     return f;
 }
 
-constexpr size_t kGuard = 16;
+using fuzzcheck::kGuard;
 
 int callFormat(char* buf, size_t size, const char* fmt) {
     return OL_snprintf(buf, size, fmt);

@@ -12,6 +12,8 @@
 //    well-paired UTF-16 convert exactly as UTF8toWCS and WCStoUTF8 do.
 #include "qxbase.h"
 
+#include "fuzz_check.h"
+
 #include <clocale>
 #include <cstddef>
 #include <cstdint>
@@ -33,14 +35,8 @@ constexpr const char* kLocales[2] = {"C", "C.UTF-8"};
 std::string gSavedLocale;
 const char* gWhere = "";
 
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "locale_conv_fuzz [%s]: %s\n", gWhere, what);
-    std::abort();
-}
-
-void expect(bool cond, const char* what) {
-    if (!cond) fail(what);
-}
+using fuzzcheck::expect;
+using fuzzcheck::fail;
 
 // ---------------------------------------------------------------------------
 // Reference UTF-8 validation and encoding.
@@ -131,42 +127,9 @@ bool encodeStrict(const WChar* u, size_t n, Bytes* out) {
 // ---------------------------------------------------------------------------
 // Calls with guarded destinations.
 
-constexpr size_t kGuard = 16;
-
-struct Result {
-    unsigned count;
-    bool ok;
-};
-
-// Runs conv(dst, dstSize, &ok) into a heap buffer of dstSize + kGuard cells
-// and checks that no cell from index `writable` on changed. Made twice with
-// different fills, so a stray write of the fill value cannot hide; both runs
-// must agree. The first min(count + 1, dstSize) cells go to *written.
-template <class T, class Conv>
-Result guardedCall(unsigned dstSize, unsigned writable, Conv conv, std::vector<T>* written) {
-    static const T fills[2] = {static_cast<T>(0xA5A5A5A5u), static_cast<T>(0x5A5A5A5Au)};
-    Result first{0, false};
-    for (int f = 0; f < 2; ++f) {
-        std::vector<T> cells(dstSize + kGuard, fills[f]);
-        bool ok = f == 0;  // the callee must set it either way
-        const unsigned r = conv(cells.data(), dstSize, &ok);
-        for (size_t i = writable; i < cells.size(); ++i)
-            if (cells[i] != fills[f]) {
-                std::fprintf(stderr, "dstSize %u, count %u: cell %zu changed\n", dstSize, r, i);
-                fail(i >= dstSize ? "write past dstSize" : "write past the terminating NUL");
-            }
-        if (f == 0) {
-            first = {r, ok};
-            if (written) {
-                const size_t keep = r + 1 < dstSize ? r + 1 : dstSize;
-                written->assign(cells.begin(), cells.begin() + keep);
-            }
-        } else {
-            expect(r == first.count && ok == first.ok, "repeated call gave another result");
-        }
-    }
-    return first;
-}
+using fuzzcheck::guardedCall;
+using fuzzcheck::kGuard;
+using fuzzcheck::Result;
 
 // The common contract of both directions. conv(srcLen, dst, dstSize, ok)
 // converts the NUL-terminated text of textLen cells (bufLen cells in all,
@@ -191,17 +154,17 @@ std::vector<T> checkContract(Conv conv, unsigned textLen, unsigned bufLen, bool*
     const unsigned srcLen = lens[pick % 3];
     auto into = [&](T* dst, unsigned dstSize, bool* o) { return conv(srcLen, dst, dstSize, o); };
     std::vector<T> out;
-    Result r = guardedCall<T>(need + 1, need + 1, into, &out);
+    Result r = guardedCall<T>(need + 1, need + 1, into, &out, 1);
     expect(r.count == need && r.ok == ok, "converting call disagrees with the count-only call");
     expect(out.size() == need + 1u && out[need] == 0, "output not NUL-terminated");
     for (unsigned i = 0; i < need; ++i) expect(out[i] != 0, "NUL inside the output");
     std::vector<T> more;
-    r = guardedCall<T>(need + 7, need + 1, into, &more);
+    r = guardedCall<T>(need + 7, need + 1, into, &more, 1);
     expect(r.count == need && r.ok == ok && more == out,
            "a larger destination gave another result");
     const unsigned small[3] = {need, need / 2, 0};
     for (unsigned s : small) {
-        r = guardedCall<T>(s, s, into, nullptr);
+        r = guardedCall<T>(s, s, into, nullptr, 1);
         expect(r.count == 0, "a destination without room for the NUL did not give 0");
     }
 
@@ -214,7 +177,7 @@ std::vector<T> checkContract(Conv conv, unsigned textLen, unsigned bufLen, bool*
             auto shortInto = [&](T* dst, unsigned dstSize, bool* o2) {
                 return conv(len, dst, dstSize, o2);
             };
-            r = guardedCall<T>(need + 1, need + 1, shortInto, nullptr);
+            r = guardedCall<T>(need + 1, need + 1, shortInto, nullptr, 1);
             expect(r.count == 0, "a short length was not refused");
         }
     }

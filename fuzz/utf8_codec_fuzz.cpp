@@ -11,6 +11,8 @@
 // that must stay untouched.
 #include "qxbase.h"
 
+#include "fuzz_check.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -27,14 +29,8 @@ using Bytes = std::vector<char>;
 constexpr unsigned kNpos = 0xFFFFFFFFu;
 constexpr WChar kReplacement = 0xFFFD;
 
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "utf8_codec_fuzz: %s\n", what);
-    std::abort();
-}
-
-void expect(bool cond, const char* what) {
-    if (!cond) fail(what);
-}
+using fuzzcheck::expect;
+using fuzzcheck::fail;
 
 // ---------------------------------------------------------------------------
 // Reference codec.
@@ -170,40 +166,9 @@ bool hasBOM(const uint8_t* s, size_t n) {
 // ---------------------------------------------------------------------------
 // Calls with guarded destinations.
 
-constexpr size_t kGuard = 16;
-
-struct Result {
-    unsigned count;
-    bool ok;
-};
-
-// Runs conv(dst, dstSize, &ok) into a heap buffer of dstSize + kGuard cells
-// and checks that no cell from index `writable` on changed. Made twice with
-// different fills, so a stray write of the fill value cannot hide; both runs
-// must agree. Returns the result and the first min(count, dstSize) cells.
-template <class T, class Conv>
-Result guardedCall(unsigned dstSize, unsigned writable, Conv conv, std::vector<T>* written) {
-    static const T fills[2] = {static_cast<T>(0xA5A5A5A5u), static_cast<T>(0x5A5A5A5Au)};
-    Result first{0, false};
-    for (int f = 0; f < 2; ++f) {
-        std::vector<T> cells(dstSize + kGuard, fills[f]);
-        bool ok = f == 0;  // the callee must set it either way
-        const unsigned r = conv(cells.data(), dstSize, &ok);
-        for (size_t i = writable; i < cells.size(); ++i)
-            if (cells[i] != fills[f]) {
-                std::fprintf(stderr, "dstSize %u, count %u: cell %zu changed\n", dstSize, r, i);
-                fail(i >= dstSize ? "write past dstSize" : "write past the end of the output");
-            }
-        if (f == 0) {
-            first = {r, ok};
-            if (written)
-                written->assign(cells.begin(), cells.begin() + (r < dstSize ? r : dstSize));
-        } else {
-            expect(r == first.count && ok == first.ok, "repeated call gave another result");
-        }
-    }
-    return first;
-}
+using fuzzcheck::guardedCall;
+using fuzzcheck::kGuard;
+using fuzzcheck::Result;
 
 // The full battery for one conversion whose exact output is `want` and whose
 // ok flag is `wantOk`: count-only call, exact, roomier and too-small
