@@ -59,6 +59,26 @@ Result guardedCall(unsigned dstSize, unsigned writable, Conv conv, std::vector<T
     return first;
 }
 
+// Reference UTF-8 of one code point, appended to out.
+inline void putUtf8(std::vector<char>& out, unsigned long cp) {
+    auto put = [&out](unsigned long b) { out.push_back(static_cast<char>(b)); };
+    if (cp < 0x80) {
+        put(cp);
+    } else if (cp < 0x800) {
+        put(0xC0 | (cp >> 6));
+        put(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        put(0xE0 | (cp >> 12));
+        put(0x80 | ((cp >> 6) & 0x3F));
+        put(0x80 | (cp & 0x3F));
+    } else {
+        put(0xF0 | (cp >> 18));
+        put(0x80 | ((cp >> 12) & 0x3F));
+        put(0x80 | ((cp >> 6) & 0x3F));
+        put(0x80 | (cp & 0x3F));
+    }
+}
+
 }  // namespace fuzzcheck
 
 #endif

@@ -96,7 +96,6 @@ bool decodeStrict(const uint8_t* s, size_t n, Units* out) {
 
 // UTF-8 of n units; false when a surrogate is not part of a pair.
 bool encodeStrict(const WChar* u, size_t n, Bytes* out) {
-    auto put = [out](uint32_t b) { out->push_back(static_cast<char>(b)); };
     for (size_t i = 0; i < n; ++i) {
         uint32_t cp = u[i];
         if (isHigh(u[i]) && i + 1 < n && isLow(u[i + 1])) {
@@ -105,21 +104,7 @@ bool encodeStrict(const WChar* u, size_t n, Bytes* out) {
         } else if (isHigh(u[i]) || isLow(u[i])) {
             return false;
         }
-        if (cp < 0x80) {
-            put(cp);
-        } else if (cp < 0x800) {
-            put(0xC0 | (cp >> 6));
-            put(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            put(0xE0 | (cp >> 12));
-            put(0x80 | ((cp >> 6) & 0x3F));
-            put(0x80 | (cp & 0x3F));
-        } else {
-            put(0xF0 | (cp >> 18));
-            put(0x80 | ((cp >> 12) & 0x3F));
-            put(0x80 | ((cp >> 6) & 0x3F));
-            put(0x80 | (cp & 0x3F));
-        }
+        fuzzcheck::putUtf8(*out, cp);
     }
     return true;
 }

@@ -133,28 +133,13 @@ Units pairSurrogates(const WChar* u, size_t n) {
 // UTF-8 of well-paired units (the output of pairSurrogates).
 Bytes encodeUtf8(const Units& u) {
     Bytes out;
-    auto put = [&out](uint32_t b) { out.push_back(static_cast<char>(b)); };
     for (size_t i = 0; i < u.size(); ++i) {
         uint32_t cp = u[i];
         if (isHigh(u[i])) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (u[i + 1] - 0xDC00u);
             ++i;
         }
-        if (cp < 0x80) {
-            put(cp);
-        } else if (cp < 0x800) {
-            put(0xC0 | (cp >> 6));
-            put(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            put(0xE0 | (cp >> 12));
-            put(0x80 | ((cp >> 6) & 0x3F));
-            put(0x80 | (cp & 0x3F));
-        } else {
-            put(0xF0 | (cp >> 18));
-            put(0x80 | ((cp >> 12) & 0x3F));
-            put(0x80 | ((cp >> 6) & 0x3F));
-            put(0x80 | (cp & 0x3F));
-        }
+        fuzzcheck::putUtf8(out, cp);
     }
     return out;
 }
