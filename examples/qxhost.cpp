@@ -1,6 +1,7 @@
 // Example host: uses qx::vector<int>, drives a qx::VectorImpl directly with
 // an element-operations record of its own, as a component with its own element
-// type would, and converts text with the string types.
+// type would, converts text with the string types, writes through an OStream
+// into a stream of its own, and prints everything through AppOutput.
 #include "qxbase.h"
 
 #include <cstdio>
@@ -31,17 +32,36 @@ const qx::VectorImpl::TypeUtil kSampleOps = {
     copySample, copySamples, nullptr, nullptr, sampleDistance, static_cast<int>(sizeof(Sample)),
 };
 
+// A byte stream of the host's own: collects what it is given.
+class TextSink : public qxOS::IOStream {
+public:
+    qxUtil::Error read(void*, size_t, size_t* bytesRead) override {
+        *bytesRead = 0;
+        return qxUtil::Error(1, "this sink cannot be read");
+    }
+    qxUtil::Error write(const void* buffer, size_t size, size_t* bytesWritten) override {
+        text.append(static_cast<const char*>(buffer), static_cast<unsigned>(size));
+        *bytesWritten = size;
+        return qxUtil::Error();
+    }
+    qxString::CString text;
+};
+
 }  // namespace
 
 int main() {
+    qxOS::AppOutput& out = qxOS::AppOutput::getInstance();
+    out.open(qxString::IString(QX_W("-")), false);  // nothing prints before this
+    out.setLevel(1);
+
     qx::vector<int> squares;
     for (int i = 1; i <= 10; ++i) squares.push_back(i * i);
     squares.erase(squares.begin() + 2);
     squares.insert(squares.begin(), 0);
     int sum = 0;
     for (int s : squares) sum += s;
-    std::printf("qx::vector<int>: %d elements, capacity %d, sum %d\n", squares.size(),
-                squares.capacity(), sum);
+    out.info("qx::vector<int>: %d elements, capacity %d, sum %d\n", squares.size(),
+             squares.capacity(), sum);
 
     qx::VectorImpl samples(&kSampleOps);
     for (int i = 0; i < 40; ++i) {
@@ -53,8 +73,8 @@ int main() {
     const Sample* first = static_cast<const Sample*>(samples.data());
     qx::VectorImpl copy(samples);
     copy.eraseBack();
-    std::printf("VectorImpl of Sample: %d elements, capacity %d; copy has %d, capacity %d\n",
-                samples.size(), samples.capacity(), copy.size(), copy.capacity());
+    out.info("VectorImpl of Sample: %d elements, capacity %d; copy has %d, capacity %d\n",
+             samples.size(), samples.capacity(), copy.size(), copy.capacity());
 
     // Text arrives as UTF-8, is kept as UTF-16 and handed back as 8-bit text.
     bool exact = false;
@@ -63,13 +83,34 @@ int main() {
     qxString::CString label("layer");
     label += '-';
     label.append("07").toUpperCase();
-    std::printf("IString: %u units, UTF-8 \"%s\"; CString \"%s\"\n", title.length(),
-                title.asUTF8(), label.asChar());
+    out.info("IString: %u units, UTF-8 \"%s\"; CString \"%s\"\n", title.length(), title.asUTF8(),
+             label.asChar());
 
     const bool ok = squares.size() == 10 && sum == 376 && samples.size() == 41 && first->id == -1 &&
                     copy.size() == 40 && copy.capacity() == 41 && exact && title.length() == 13 &&
                     label == "LAYER-07";
-    std::printf("built from %s\n", gCutIdentifier);
-    std::printf("%s\n", ok ? "ok" : "unexpected result");
-    return ok ? 0 : 1;
+
+    // Formatted output batched into the host's own stream.
+    TextSink sink;
+    {
+        qxOS::OStream os(sink);
+        for (int i = 0; i < 3; ++i) os.format("row %d: %s\n", i, title.asUTF8());
+        os << "squares summed: " << sum << '\n';
+    }
+    {
+        qxOS::AppOutputStatusTab tab;  // indents each line printed in this scope
+        out.info("OStream output:\nlines: %u\nlast: %s\n", 4u, "squares summed");
+        out.info(2, "not shown: level 2 is above the stream's level\n");
+    }
+
+    out.info("OStream wrote %u bytes:\n%s", sink.text.length(), sink.text.c_str());
+    const qxUtil::Error missing(2, "Cannot open %s: %S", "plan.cfg",
+                                qxUtil::systemErrorText(2).asWChar());
+    out.error("error %d: %s\n", missing.num(), missing.message());
+
+    const bool sinkOk =
+        sink.text.length() > 0 && sink.text.find("squares summed: 376") != qxString::CString::npos;
+    out.info("built from %s\n", gCutIdentifier);
+    out.info("%s\n", ok && sinkOk && missing ? "ok" : "unexpected result");
+    return ok && sinkOk && missing ? 0 : 1;
 }

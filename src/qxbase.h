@@ -12,6 +12,10 @@
 #include "string/qxEncoding.h"
 #include "string/qxString.h"
 #include "string/qxFormat.h"
+#include "diagnostics/qxError.h"
+#include "diagnostics/qxIOStream.h"
+#include "diagnostics/qxOStream.h"
+#include "diagnostics/qxAppOutput.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 

@@ -1,0 +1,49 @@
+// The path mapping of the POSIX backend: paths keep Windows shape above the
+// platform layer and take their native shape only here, at the system call.
+#include "os/sys/posix/qxSysPosix.h"
+#include "os/sys/qxSysError.h"
+#include "string/qxUtf8Codec.h"
+
+namespace qx {
+namespace sys {
+
+namespace {
+
+inline bool isSep(WChar c) {
+    return c == '\\' || c == '/';
+}
+inline bool isDriveLetter(WChar c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+}  // namespace
+
+int nativePath(const WChar* path, std::string& out) {
+    out.clear();
+    if (!path) return kErrorPathNotFound;
+    const WChar* p = path;
+    if (p[0] == '\\' && p[1] == '\\' && p[2] == '?' && p[3] == '\\') {
+        p += 4;
+        // "\\?\UNC\server\share" is the long form of a UNC path.
+        if ((p[0] == 'U' || p[0] == 'u') && (p[1] == 'N' || p[1] == 'n') &&
+            (p[2] == 'C' || p[2] == 'c') && isSep(p[3]))
+            return kErrorPathNotFound;
+    } else if (isSep(p[0]) && isSep(p[1])) {
+        return kErrorPathNotFound;
+    }
+    if (isDriveLetter(p[0]) && p[1] == ':') p += 2;
+
+    size_t len = 0;
+    while (p[len]) ++len;
+    bool invalid = false;
+    const size_t need = utf8::toUtf8(p, len, nullptr, 0, &invalid);
+    if (invalid) return kErrorInvalidName;
+    out.resize(need);
+    utf8::toUtf8(p, len, &out[0], need, &invalid);
+    for (char& c : out)
+        if (c == '\\') c = '/';
+    return 0;
+}
+
+}  // namespace sys
+}  // namespace qx

@@ -1,0 +1,22 @@
+// Helpers shared by the files of the POSIX backend.
+#ifndef QXBASE_OS_SYS_POSIX_QXSYSPOSIX_H
+#define QXBASE_OS_SYS_POSIX_QXSYSPOSIX_H
+
+#include "qxDefs.h"
+
+#include <string>
+
+namespace qx {
+namespace sys {
+
+// A Windows-shaped path as the file system here names it: "\\?\" stripped,
+// every '\' turned into '/', a drive prefix "X:" dropped (so "X:\a" is "/a"
+// and "X:a" is relative to the current directory), strict UTF-16 to UTF-8.
+// Returns 0, ERROR_PATH_NOT_FOUND for a UNC path (no shares here) or
+// ERROR_INVALID_NAME for a lone surrogate.
+int nativePath(const WChar* path, std::string& out);
+
+}  // namespace sys
+}  // namespace qx
+
+#endif

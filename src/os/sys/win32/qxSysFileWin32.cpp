@@ -1,0 +1,54 @@
+// Win32 backend of stdio files and the console.
+#include "os/sys/qxSysError.h"
+#include "os/sys/qxSysFile.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include <windows.h>
+
+namespace qx {
+namespace sys {
+
+std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
+    // "N": the handle is not inherited by child processes.
+    wchar_t m[8];
+    size_t k = 0;
+    for (const char* s = mode; *s && k + 2 < sizeof m / sizeof m[0]; ++s)
+        m[k++] = static_cast<wchar_t>(static_cast<unsigned char>(*s));
+    m[k++] = L'N';
+    m[k] = L'\0';
+    errno = 0;
+    _doserrno = 0;
+    std::FILE* f = path ? _wfopen(path, m) : nullptr;
+    // The runtime keeps the system's own number when the failure was the
+    // system's; errno only when it refused the call itself.
+    int rc = 0;
+    if (!f) {
+        rc = static_cast<int>(_doserrno);
+        if (rc == 0) rc = errno ? win32FromErrno(errno) : kErrorPathNotFound;
+    }
+    if (error) *error = rc;
+    return f;
+}
+
+bool writeStdout(const char* text, size_t n) {
+    HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (h == nullptr || h == INVALID_HANDLE_VALUE) return false;
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(h, &mode) != 0;
+    while (n > 0) {
+        const DWORD chunk = n > 0x10000 ? 0x10000 : static_cast<DWORD>(n);
+        DWORD done = 0;
+        // A redirected stdout is no console; it takes the bytes as they are.
+        const BOOL ok = console ? WriteConsoleA(h, text, chunk, &done, nullptr)
+                                : WriteFile(h, text, chunk, &done, nullptr);
+        if (!ok || done == 0) return false;
+        text += done;
+        n -= done;
+    }
+    return true;
+}
+
+}  // namespace sys
+}  // namespace qx
