@@ -5,11 +5,11 @@ ours/theirs time ratios.
 Benchmark names have the form <operation>/<element>/<qx|std>/<args>; a "qx"
 result is paired with the "std" result of the same name. Below 1.00 means
 qxbase is faster. Where there is no "std" side, the other pairs of sides in
-PAIRS are tried in order ("qx" against "icu", "cached" against "convert");
-each kind of pair gets its own table. A third competitor of the same name
-(side "absl", "xxh3" or "fmt", see OTHERS) adds a qx/<side> column. Where the
-results carry a throughput (SetBytesProcessed), a "qx GB/s" column shows ours
-(10^9 bytes per second).
+PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
+"convert"); each kind of pair gets its own table. A third competitor of the
+same name (side "absl", "xxh3", "fmt" or "ofstream", see OTHERS) adds a
+qx/<side> column. Where the results carry a throughput (SetBytesProcessed),
+a "qx GB/s" column shows ours (10^9 bytes per second).
 
 Either run the benchmark executable, several times if asked, or read JSON
 files it wrote with --benchmark_out=FILE. Arguments after "--" go to the
@@ -41,9 +41,9 @@ import tempfile
 OURS = "qx"
 THEIRS = "std"
 # The pairs of sides compared, (ours, theirs); the first found for a name wins.
-PAIRS = [(OURS, THEIRS), (OURS, "icu"), ("cached", "convert")]
+PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert")]
 # Further competitors, each reported as an extra qx/<side> column.
-OTHERS = ["absl", "xxh3", "fmt"]
+OTHERS = ["absl", "xxh3", "fmt", "ofstream"]
 
 # What the executable is run with when no arguments follow "--".
 DEFAULT_BENCH_ARGS = [
@@ -75,6 +75,7 @@ TARGETS = [
     ("compare/", 1.20, False),
     ("equal_op/", 1.20, False),
     ("snprintf/", 1.20, False),
+    ("ostream_file/", 1.20, False),
 ]
 
 # Throughput targets: (name prefix, least bytes per second of ours).

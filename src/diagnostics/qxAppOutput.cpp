@@ -225,11 +225,14 @@ const char* AppOutputStream::elapsed(double seconds) const {
     if (!m_state->file) return "";
     // One text for every stream; the next call overwrites it.
     static qxString::CString s_text;
-    if (seconds < 60.0) {
+    // The test against 60 comes before rounding: 59.9996 shows "60.000".
+    // Anything that is no count of seconds (NaN, infinities) keeps the
+    // seconds form; minutes are counted in 64 bits.
+    if (seconds < 60.0 || !(seconds <= 1e15)) {
         s_text.format("%.3f seconds", seconds);
     } else {
-        const int whole = static_cast<int>(seconds);
-        s_text.format("%02d:%02d minutes", static_cast<int>(seconds / 60), whole % 60);
+        const long long whole = static_cast<long long>(seconds);
+        s_text.format("%02lld:%02d minutes", whole / 60, static_cast<int>(whole % 60));
     }
     return s_text.c_str();
 }

@@ -82,7 +82,10 @@ void Error::setMsg(const qx::WChar* format, va_list args) {
 
 IString systemErrorText(int number) {
     qx::WChar buf[2048];
-    const size_t n = qx::sys::errorText(number, buf, sizeof buf / sizeof buf[0]);
+    size_t n = qx::sys::errorText(number, buf, sizeof buf / sizeof buf[0]);
+    // The system's texts end in a line break on Windows only; without it the
+    // text reads the same on both targets and fits inside a message.
+    while (n > 0 && (buf[n - 1] == '\n' || buf[n - 1] == '\r' || buf[n - 1] == ' ')) --n;
     if (n > 0) return IString(buf, static_cast<int>(n));
     qx::WChar unknown[64];
     OL_swprintf(unknown, 64, QX_W("An unknown WIN32 error occurred: %d"), number);

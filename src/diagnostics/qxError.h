@@ -89,7 +89,7 @@ inline void swap(Error& a, Error& b) noexcept {
 // The system's text for a Win32 error number (socket numbers included), in
 // the user's language, or "An unknown WIN32 error occurred: <number>" when
 // the system has none. On POSIX the text is the runtime's for the errno the
-// number corresponds to.
+// number corresponds to. The text never ends in a line break.
 QX_API qxString::IString systemErrorText(int number);
 
 }  // namespace qxUtil

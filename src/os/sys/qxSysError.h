@@ -63,7 +63,7 @@ int errnoFromWin32(int code);
 // most cap units, NUL included) in the user's language. Returns the units
 // written, NUL excluded, or 0 when the system has no text for the number
 // (the caller then makes its own). Win32: FormatMessageW, whose text ends in
-// a line break. POSIX: strerror_r of errnoFromWin32, without a line break.
+// a line break. POSIX: strerror_r of errnoFromWin32, without one.
 size_t errorText(int code, WChar* buf, size_t cap);
 
 }  // namespace sys
