@@ -97,7 +97,8 @@ size_t mbsToWide(WChar* dst, const char* src, size_t n) {
         }
         WChar units[2];
         int nu = 0;
-        const int r = stepMb(st, p, avail, units, &nu);
+        // The NUL of a text the runtime need not see ends it directly.
+        const int r = ascii && b == 0 ? 0 : stepMb(st, p, avail, units, &nu);
         if (r < 0) return kConvertError;
         if (r == 0) {
             if (dst && written < n) dst[written] = 0;
