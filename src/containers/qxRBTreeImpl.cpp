@@ -1,0 +1,1 @@
+#include "containers/qxRBTreeImpl.h"
