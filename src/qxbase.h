@@ -20,6 +20,7 @@
 #include "diagnostics/qxIOStream.h"
 #include "diagnostics/qxOStream.h"
 #include "diagnostics/qxAppOutput.h"
+#include "os/files/qxFilename.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 

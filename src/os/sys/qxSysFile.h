@@ -19,6 +19,15 @@ namespace sys {
 // descriptor is not inherited by child processes.
 std::FILE* openStdioFile(const WChar* path, const char* mode, int* error);
 
+// _wmkdir: creates the directory (only its last component). 0 or a Win32
+// number.
+int makeDirectory(const WChar* path);
+// SetCurrentDirectoryW. 0 or a Win32 number.
+int setCurrentDirectory(const WChar* path);
+// _wgetcwd into buf (cap units, NUL included), in Windows shape. The units
+// written, or 0 when the directory cannot be read or does not fit.
+size_t currentDirectory(WChar* buf, size_t cap);
+
 // Writes n bytes to the process's standard output, unbuffered, bypassing
 // the C stream: the console when there is one, else whatever stdout is
 // redirected to. Returns false when not every byte could be written.

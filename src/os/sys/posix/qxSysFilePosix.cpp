@@ -7,7 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "string/qxUtf8Codec.h"
 
 namespace qx {
 namespace sys {
@@ -31,6 +34,35 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
     }
     if (error) *error = rc;
     return f;
+}
+
+int makeDirectory(const WChar* path) {
+    std::string native;
+    const int rc = nativePath(path, native);
+    if (rc != 0) return rc;
+    return ::mkdir(native.c_str(), 0777) == 0 ? 0 : win32FromErrno(errno);
+}
+
+int setCurrentDirectory(const WChar* path) {
+    std::string native;
+    const int rc = nativePath(path, native);
+    if (rc != 0) return rc;
+    return ::chdir(native.c_str()) == 0 ? 0 : win32FromErrno(errno);
+}
+
+// The name as the layer above sees it: '/' becomes ''. A name that is no
+// valid UTF-8 has no such shape and counts as unreadable.
+size_t currentDirectory(WChar* buf, size_t cap) {
+    char native[4096];
+    if (cap == 0 || !::getcwd(native, sizeof native)) return 0;
+    const size_t len = std::strlen(native);
+    bool invalid = false;
+    const size_t n = utf8::toUtf16(native, len, buf, cap, &invalid);
+    if (invalid || n >= cap) return 0;
+    for (size_t i = 0; i < n; ++i)
+        if (buf[i] == '/') buf[i] = '\\';
+    buf[n] = 0;
+    return n;
 }
 
 bool writeStdout(const char* text, size_t n) {

@@ -4,6 +4,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cwchar>
+
+#include <direct.h>
 
 #include <windows.h>
 
@@ -30,6 +33,23 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
     }
     if (error) *error = rc;
     return f;
+}
+
+int makeDirectory(const WChar* path) {
+    errno = 0;
+    _doserrno = 0;
+    if (_wmkdir(path) == 0) return 0;
+    if (_doserrno) return static_cast<int>(_doserrno);
+    return errno ? win32FromErrno(errno) : kErrorPathNotFound;
+}
+
+int setCurrentDirectory(const WChar* path) {
+    return SetCurrentDirectoryW(path) ? 0 : static_cast<int>(GetLastError());
+}
+
+size_t currentDirectory(WChar* buf, size_t cap) {
+    if (cap == 0 || cap > 0x7FFFFFFF || !_wgetcwd(buf, static_cast<int>(cap))) return 0;
+    return std::wcslen(buf);
 }
 
 bool writeStdout(const char* text, size_t n) {
