@@ -224,12 +224,14 @@ void split(const IString& name, WChar sep, FilenameParts& p) {
         }
     }
     if (server && !p.dirname.empty()) {
-        IString d(p.prefix);
+        IString d;
+        d.assign(p.prefix);  // the copy constructor would stop at a NUL unit
         d.append(kBackslash);
         d.append(p.dirname);
         p.dirname.swap(d);
     } else if (!p.prefix.empty()) {
-        IString d(p.prefix);
+        IString d;
+        d.assign(p.prefix);  // the copy constructor would stop at a NUL unit
         d.append(p.dirname);
         p.dirname.swap(d);
     }
@@ -411,7 +413,11 @@ void Filename::removeSlashDotDotSlash(IString& s, WChar sep) {
 }
 
 IString Filename::join(const IString& a, const IString& b) {
-    return Filename(a, b).name();
+    // Taken over, not copied: a copy would end at an embedded NUL unit.
+    Filename f(a, b);
+    IString joined;
+    joined.swap(f.m_name);
+    return joined;
 }
 
 IString Filename::join(const IString& a, const IString& b, const IString& c) {
