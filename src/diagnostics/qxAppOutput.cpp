@@ -1,5 +1,6 @@
 #include "diagnostics/qxAppOutput.h"
 
+#include "containers/qxStackBuffer.h"
 #include "os/sys/qxSysFile.h"
 #include "string/qxFormat.h"
 #include "string/qxFormatEngine.h"
@@ -25,45 +26,8 @@ struct AppOutputStreamState {
 
 namespace {
 
-// Text built on the stack while it is short, in one heap block otherwise.
-class TextBuffer {
-public:
-    TextBuffer() = default;
-    ~TextBuffer() {
-        if (m_data != m_stack) std::free(m_data);
-    }
-    TextBuffer(const TextBuffer&) = delete;
-    TextBuffer& operator=(const TextBuffer&) = delete;
-
-    char* data() { return m_data; }
-    size_t size() const { return m_size; }
-    size_t capacity() const { return m_capacity; }
-    // Room for n bytes in all; the content is kept.
-    bool reserve(size_t n) {
-        if (n <= m_capacity) return true;
-        char* p = static_cast<char*>(std::malloc(n));
-        if (!p) return false;
-        std::memcpy(p, m_data, m_size);
-        if (m_data != m_stack) std::free(m_data);
-        m_data = p;
-        m_capacity = n;
-        return true;
-    }
-    void setSize(size_t n) { m_size = n; }
-    bool append(const char* s, size_t n) {
-        if (m_size + n + 1 > m_capacity && !reserve(2 * (m_size + n + 1))) return false;
-        std::memcpy(m_data + m_size, s, n);
-        m_size += n;
-        m_data[m_size] = '\0';
-        return true;
-    }
-
-private:
-    char m_stack[512];
-    char* m_data = m_stack;
-    size_t m_size = 0;
-    size_t m_capacity = sizeof m_stack;
-};
+// Text built on the stack while it is short.
+using TextBuffer = qx::StackBuffer<char, 512>;
 
 // Formats with the library's engine; false when the format cannot be
 // expanded or memory runs out.

@@ -1,9 +1,11 @@
 #include "os/files/qxFilename.h"
 
+#include "containers/qxStackBuffer.h"
 #include "os/sys/qxSysFile.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 namespace qxOS {
@@ -27,58 +29,32 @@ constexpr WChar kBackslash = '\\';
 constexpr unsigned kNone = 0xFFFFFFFFu;
 
 // Path text being cleaned: on the stack while short, one heap block beyond.
-class PathBuffer {
+class PathBuffer : public qx::StackBuffer<WChar, 264> {
 public:
-    explicit PathBuffer(const IString& s) : PathBuffer(s.data(), s.length()) {}
-    PathBuffer(const WChar* s, unsigned n) { append(s, n); }
-    ~PathBuffer() {
-        if (m_data != m_stack) std::free(m_data);
-    }
-    PathBuffer(const PathBuffer&) = delete;
-    PathBuffer& operator=(const PathBuffer&) = delete;
-
-    WChar* data() { return m_data; }
-    unsigned size() const { return m_size; }
-    void setSize(unsigned n) { m_size = n; }
-    WChar operator[](unsigned i) const { return m_data[i]; }
+    explicit PathBuffer(const IString& s) { append(s.data(), s.length()); }
 
     void append(const WChar* s, unsigned n) {
-        reserve(m_size + n);
-        std::memcpy(m_data + m_size, s, n * sizeof(WChar));
-        m_size += n;
+        if (!StackBuffer::append(s, n)) throw std::bad_alloc();
     }
     void push(WChar c) { append(&c, 1); }
+    void setSize(unsigned n) {
+        StackBuffer::setSize(n);
+        data()[n] = 0;
+    }
+    unsigned size() const { return static_cast<unsigned>(StackBuffer::size()); }
 
     unsigned find(WChar c, unsigned from, unsigned end) const {
         for (unsigned i = from; i < end; ++i)
-            if (m_data[i] == c) return i;
+            if ((*this)[i] == c) return i;
         return kNone;
     }
     unsigned rfind(WChar c, unsigned end) const {
         for (unsigned i = end; i-- > 0;)
-            if (m_data[i] == c) return i;
+            if ((*this)[i] == c) return i;
         return kNone;
     }
 
-    void storeInto(IString& out) const { out.assign(m_data, m_size); }
-
-private:
-    void reserve(unsigned n) {
-        if (n <= m_capacity) return;
-        unsigned cap = m_capacity * 2;
-        if (cap < n) cap = n;
-        WChar* p = static_cast<WChar*>(std::malloc(cap * sizeof(WChar)));
-        if (!p) throw std::bad_alloc();
-        std::memcpy(p, m_data, m_size * sizeof(WChar));
-        if (m_data != m_stack) std::free(m_data);
-        m_data = p;
-        m_capacity = cap;
-    }
-
-    WChar m_stack[264];
-    WChar* m_data = m_stack;
-    unsigned m_size = 0;
-    unsigned m_capacity = sizeof m_stack / sizeof m_stack[0];
+    void storeInto(IString& out) const { out.assign(data(), size()); }
 };
 
 // The character the duplicate and ".." patterns are made of: the backslash
@@ -318,13 +294,17 @@ Filename& Filename::operator=(const IString& path) {
     return *this;
 }
 
+// The arguments may be this name's own parts (f = f.dirname()): they are
+// read into the buffer before the parts go.
 void Filename::assign(const IString& path) {
+    PathBuffer b(path);
     dropParts();
-    canonicalize(path, m_separator, m_name);
+    replaceForeign(b, m_separator);
+    cleanSteps(b, m_separator);
+    b.storeInto(m_name);
 }
 
 void Filename::assign(const IString& dir, const IString& base) {
-    dropParts();
     // Always joined with the default separator; '/' in either part stays.
     const WChar s = separator();
     PathBuffer b(dir);
@@ -333,6 +313,7 @@ void Filename::assign(const IString& dir, const IString& base) {
         if (!dir.empty() && !(dir.length() == 2 && dir[1] == ':')) b.push(s);
         b.append(base.data(), base.length());
     }
+    dropParts();
     cleanSteps(b, s);
     b.storeInto(m_name);
 }
@@ -373,11 +354,9 @@ qx::vector<IString> Filename::components() const {
     const FilenameParts& p = parts();
     qx::vector<IString> v;
     v.reserve(5);
-    v.push_back(p.prefix);
-    v.push_back(p.dirname);
-    v.push_back(p.basename);
-    v.push_back(p.baseTrunk);
-    v.push_back(p.baseSuffix);
+    // Assigned, not copy-constructed: a copy would end at an embedded NUL.
+    for (const IString* part : {&p.prefix, &p.dirname, &p.basename, &p.baseTrunk, &p.baseSuffix})
+        v.emplace_back().assign(*part);
     return v;
 }
 
@@ -421,11 +400,11 @@ IString Filename::join(const IString& a, const IString& b) {
 }
 
 IString Filename::join(const IString& a, const IString& b, const IString& c) {
-    return Filename(join(a, b), c).name();
+    return join(join(a, b), c);
 }
 
 IString Filename::join(const IString& a, const IString& b, const IString& c, const IString& d) {
-    return Filename(join(a, b), join(c, d)).name();
+    return join(join(a, b), join(c, d));
 }
 
 bool Filename::makeDir() const {

@@ -17,17 +17,21 @@ class QX_API Filename {
 public:
     static qx::WChar separator() { return '\\'; }
     static char pathSeparator() { return ';'; }
-    // The longest path the classic file calls accept; makeDir and setCwd
-    // refuse longer names on every target.
+    // The limit of the classic file calls, closing zero included: makeDir
+    // and setCwd refuse names of maxLength() units or more on every target.
     static int maxLength() { return 260; }
 
     Filename();
     // Takes the other's text as it is, with the default separator (not the
     // other's); assignment keeps the other's separator.
     Filename(const Filename& other);
+    // Takes the other's text with the default separator, like the copy.
     Filename(Filename&& other) noexcept;
     explicit Filename(const qxString::IString& path);
     Filename(const qxString::IString& path, qx::WChar sep);
+    // A char separator with a wide path, without going through CString.
+    Filename(const qxString::IString& path, char sep)
+        : Filename(path, static_cast<qx::WChar>(static_cast<unsigned char>(sep))) {}
     // 8-bit paths are in the locale's multibyte encoding.
     Filename(const qxString::CString& path, char sep);
     Filename(const char* path, char sep);
@@ -80,7 +84,7 @@ public:
     // Makes this name the process's current directory.
     bool setCwd();
     // Becomes the current directory (default separator); empty when it
-    // cannot be read or is longer than maxLength().
+    // cannot be read or has maxLength() units or more.
     void getCwd();
 
 protected:

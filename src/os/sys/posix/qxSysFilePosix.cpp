@@ -50,7 +50,7 @@ int setCurrentDirectory(const WChar* path) {
     return ::chdir(native.c_str()) == 0 ? 0 : win32FromErrno(errno);
 }
 
-// The name as the layer above sees it: '/' becomes ''. A name that is no
+// The name as the layer above sees it: '/' becomes '\\'. A name that is no
 // valid UTF-8 has no such shape and counts as unreadable.
 size_t currentDirectory(WChar* buf, size_t cap) {
     char native[4096];

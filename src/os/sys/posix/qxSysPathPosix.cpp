@@ -31,7 +31,14 @@ int nativePath(const WChar* path, std::string& out) {
     } else if (isSep(p[0]) && isSep(p[1])) {
         return kErrorPathNotFound;
     }
-    if (isDriveLetter(p[0]) && p[1] == ':') p += 2;
+    if (isDriveLetter(p[0]) && p[1] == ':') {
+        p += 2;
+        // "C:" alone is the current directory of that drive.
+        if (!p[0]) {
+            out = ".";
+            return 0;
+        }
+    }
 
     size_t len = 0;
     while (p[len]) ++len;
