@@ -77,6 +77,9 @@ TARGETS = [
     ("snprintf/", 1.20, False),
     ("ostream_file/", 1.20, False),
     ("path_", 1.00, False),
+    ("tree_", 1.00, False),
+    ("list_push_back/", 1.10, False),
+    ("list_sort/", 1.10, False),
 ]
 
 # Throughput targets: (name prefix, least bytes per second of ours).
@@ -94,7 +97,10 @@ SIDES = list(dict.fromkeys([side for pair in PAIRS for side in pair] + OTHERS))
 def split_name(name):
     """Returns (key, side) for '<op>/<element>/<side>/<args>', else None."""
     parts = name.split("/")
-    for i, part in enumerate(parts):
+    # From the right: the side follows the element, which may itself be
+    # spelt like a side ("int").
+    for i in reversed(range(len(parts))):
+        part = parts[i]
         if part in SIDES:
             return "/".join(parts[:i] + parts[i + 1:]), part
     return None

@@ -169,6 +169,21 @@ struct TreeNodeOps {
         return n == tree->end() || less(k, key(n)) ? tree->end() : n;
     }
 
+    // A node with an equal key, or the header. The descent stops at the
+    // first equal key it meets, which in a tree of distinct keys is the only
+    // one; it does not go on down to a leaf as the lower bound must.
+    static Node* findEqual(const RBTreeImpl* tree, const K& k) {
+        for (Node* x = tree->root(); x;) {
+            if (less(k, key(x)))
+                x = x->left;
+            else if (less(key(x), k))
+                x = x->right;
+            else
+                return x;
+        }
+        return tree->end();
+    }
+
     static Node* lowerBoundOf(const RBTreeImpl* tree, const void* k) {
         return lowerBound(tree, *static_cast<const K*>(k));
     }
@@ -344,9 +359,9 @@ public:
 
     // --- lookup --------------------------------------------------------------
 
-    iterator find(const K& k) { return iterator(Ops::find(this, k)); }
-    const_iterator find(const K& k) const { return const_iterator(Ops::find(this, k)); }
-    bool contains(const K& k) const { return Ops::find(this, k) != RBTreeImpl::end(); }
+    iterator find(const K& k) { return iterator(locate(k)); }
+    const_iterator find(const K& k) const { return const_iterator(locate(k)); }
+    bool contains(const K& k) const { return locate(k) != RBTreeImpl::end(); }
     int count(const K& k) const {
         if constexpr (Multi)
             return sDistanceBetween(Ops::lowerBound(this, k), Ops::upperBound(this, k));
@@ -424,7 +439,7 @@ public:
         if constexpr (Multi) {
             return eraseNodesMatching(&k);
         } else {
-            Node* n = Ops::find(this, k);
+            Node* n = locate(k);
             if (n == RBTreeImpl::end()) return 0;
             eraseNode(n);
             return 1;
@@ -449,11 +464,19 @@ protected:
         static_assert(std::is_copy_constructible<value_type>::value, "elements are not copyable");
     }
 
+    // The node with key k (the first of them in a multi tree), or the header.
+    Node* locate(const K& k) const {
+        if constexpr (Multi)
+            return Ops::find(this, k);
+        else
+            return Ops::findEqual(this, k);
+    }
+
     std::pair<Node*, Node*> rangeOf(const K& k) const {
         if constexpr (Multi) {
             return {Ops::lowerBound(this, k), Ops::upperBound(this, k)};
         } else {
-            Node* n = Ops::find(this, k);
+            Node* n = locate(k);
             return {n, n == RBTreeImpl::end() ? n : n->next()};
         }
     }
@@ -576,7 +599,7 @@ public:
 
 protected:
     V& valueAt(const K& k) {
-        Node* n = Ops::find(&this->impl(), k);
+        Node* n = this->locate(k);
         if (n == this->impl().end()) throw std::out_of_range("qx::map::at: key not found");
         return Ops::element(n)->second;
     }
