@@ -21,6 +21,8 @@
 #include "diagnostics/qxOStream.h"
 #include "diagnostics/qxAppOutput.h"
 #include "os/files/qxFilename.h"
+#include "os/files/qxFile.h"
+#include "Components/Base/Utility/qxUtilInitializer.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 
