@@ -234,6 +234,11 @@ TEST_F(FileLayer, GuardsComeBeforeTheTransport) {
     EXPECT_STREQ(st.getOwner().c_str(), "Unknown");
 
     // A name no factory serves: an invalid file, and the static query says 1.
+    // A directory read as a file: the transport's error.
+    File d(mem("mem:\\d"));
+    EXPECT_EQ(d.open(File::kRead).num(), File::kNotFile);
+    EXPECT_FALSE(d.isOpen());
+
     File nowhere(mem("nowhere:x"));
     EXPECT_FALSE(nowhere.isValid());
     st.setSize(99);
