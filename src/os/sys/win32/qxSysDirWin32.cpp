@@ -1,0 +1,96 @@
+// Win32 backend of path status, access checks, removal, renaming and
+// directory listing.
+#include "os/sys/qxSysError.h"
+#include "os/sys/qxSysFile.h"
+
+#include <cerrno>
+#include <cwchar>
+#include <string>
+
+#include <direct.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <windows.h>
+
+namespace qx {
+namespace sys {
+
+namespace {
+
+// The runtime keeps the system's number when the system refused; errno
+// alone when the runtime refused the call itself.
+int runtimeError() {
+    if (_doserrno) return static_cast<int>(_doserrno);
+    if (errno == ENOENT) return kErrorFileNotFound;
+    return errno ? win32FromErrno(errno) : kErrorPathNotFound;
+}
+
+void clearErrors() {
+    errno = 0;
+    _doserrno = 0;
+}
+
+}  // namespace
+
+int statPath(const WChar* path, PathStatus* status) {
+    clearErrors();
+    struct _stat64 st;
+    if (_wstat64(path, &st) != 0) return errno == ENOENT ? kErrorFileNotFound : runtimeError();
+    status->isDirectory = (st.st_mode & _S_IFMT) == _S_IFDIR;
+    status->isRegular = (st.st_mode & _S_IFMT) == _S_IFREG;
+    status->size = static_cast<long long>(st.st_size);
+    status->modified = static_cast<long long>(st.st_mtime);
+    status->created = static_cast<long long>(st.st_ctime);
+    return 0;
+}
+
+int accessPath(const WChar* path, int mode) {
+    clearErrors();
+    return _waccess(path, mode & (kAccessRead | kAccessWrite)) == 0 ? 0 : runtimeError();
+}
+
+int removeDirectory(const WChar* path) {
+    clearErrors();
+    return _wrmdir(path) == 0 ? 0 : runtimeError();
+}
+
+int unlinkFile(const WChar* path) {
+    clearErrors();
+    return _wunlink(path) == 0 ? 0 : runtimeError();
+}
+
+int renamePath(const WChar* from, const WChar* to) {
+    clearErrors();
+    return _wrename(from, to) == 0 ? 0 : runtimeError();
+}
+
+int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
+    std::wstring pattern = dir;
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' &&
+        !(pattern.size() == 2 && pattern[1] == L':'))
+        pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW data;
+    HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                nullptr, 0);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
+        // A file in place of the directory: "file\*" names nothing.
+        if (e == ERROR_PATH_NOT_FOUND || e == ERROR_FILE_NOT_FOUND || e == ERROR_INVALID_NAME) {
+            PathStatus st;
+            if (statPath(dir, &st) == 0 && !st.isDirectory) return kErrorDirectory;
+        }
+        return static_cast<int>(e);
+    }
+    do {
+        add(ctx, data.cFileName, std::wcslen(data.cFileName));
+    } while (FindNextFileW(h, &data));
+    const DWORD e = GetLastError();
+    FindClose(h);
+    return e == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(e);
+}
+
+}  // namespace sys
+}  // namespace qx
