@@ -16,6 +16,8 @@
 #include "string/qxEncoding.h"
 #include "string/qxString.h"
 #include "string/qxFormat.h"
+#include "string/qxTextUtil.h"
+#include "string/qxUniqueNames.h"
 #include "diagnostics/qxError.h"
 #include "diagnostics/qxIOStream.h"
 #include "diagnostics/qxOStream.h"
