@@ -18,6 +18,7 @@
 #include "string/qxFormat.h"
 #include "string/qxTextUtil.h"
 #include "string/qxUniqueNames.h"
+#include "string/qxIntern.h"
 #include "diagnostics/qxError.h"
 #include "diagnostics/qxIOStream.h"
 #include "diagnostics/qxOStream.h"
