@@ -139,7 +139,10 @@ TEST_F(Intern, SortFunctorsOrderByText) {
 
 std::mutex s_mutex;
 std::atomic<int> s_locks{0};
+// Yielding first widens the window between a count reaching 0 and the lock
+// that removes its record, where the other thread may revive the record.
 void lockHook() {
+    std::this_thread::yield();
     s_mutex.lock();
     ++s_locks;
 }
