@@ -68,7 +68,9 @@ public:
 
     Record* find(unsigned long long h, const Unit* p, unsigned n) const {
         if (m_count == 0) return nullptr;
-        for (Node* node = bucketArray()[bucketNum(h)]; node; node = node->next) {
+        // Hashes are 32-bit, so the bucket needs no 64-bit division.
+        const unsigned b = static_cast<unsigned>(h) % static_cast<unsigned>(bucket_count());
+        for (Node* node = bucketArray()[b]; node; node = node->next) {
             if (node->hash != h) continue;
             const S& v = recordOf(node)->value;
             if (v.length() == n && std::memcmp(v.data(), p, n * sizeof(Unit)) == 0)

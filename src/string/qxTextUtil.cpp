@@ -21,6 +21,13 @@ qx::vector<S> splitText(const S& s, bool skipEmpty, bool keepSeparators, Find fi
     qx::vector<S> out;
     const auto* text = s.data();
     const unsigned n = s.length();
+    // Room for every token up front, when counting separators is cheap: the
+    // tokens are then built in place, never moved by growth.
+    const long long seps = findSep.count(text, n);
+    if (seps >= 0) {
+        const long long most = (keepSeparators ? 2 * seps : seps) + 1;
+        if (most < 0x7FFFFFFF) out.reserve(static_cast<int>(most));
+    }
     unsigned start = 0;
     while (start < n) {
         const unsigned p = findSep(text, start, n);
@@ -54,6 +61,7 @@ struct CharFinder {
             return from;
         }
     }
+    long long count(const Ch* text, unsigned n) const { return std::count(text, text + n, sep); }
 };
 
 template <class Ch>
@@ -63,6 +71,8 @@ struct PredFinder {
         while (from < n && !isSep(text[from])) ++from;
         return from;
     }
+    // Unknown: a second pass of calls would cost more than the growth.
+    long long count(const Ch*, unsigned) const { return -1; }
 };
 
 inline bool isBlank(char c) {
