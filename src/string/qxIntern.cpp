@@ -184,10 +184,11 @@ InternalString<S>* lookup(const Unit* p, unsigned n, bool constant) {
         r = nullptr;
     }
     if (!r) r = t.insert(h, p, n);
-    if (constant)
-        r->isConstant = true;
-    else
+    if (constant) {
+        if (!r->isConstant) r->isConstant = true;  // no store on the usual hit
+    } else {
         increaseRef(r);
+    }
     return r;
 }
 
