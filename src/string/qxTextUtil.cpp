@@ -95,6 +95,16 @@ S escaped(const S& s, bool markup) {
     return out;
 }
 
+template <class S>
+S joined(const qx::vector<S>& v) {
+    unsigned long long total = 0;
+    for (const S& s : v) total += s.length();
+    S out;
+    if (total < out.maxSize()) out.reserve(static_cast<unsigned>(total));
+    for (const S& s : v) out.append(s.data(), s.length());
+    return out;
+}
+
 }  // namespace
 
 qx::vector<CString> split(const CString& s, char sep, bool skipEmpty, bool keepSeparators) {
@@ -217,21 +227,11 @@ Error splitWithQuotesAndBackslash(const CString& s, qx::vector<CString>& out) {
 }
 
 CString join(const qx::vector<CString>& v) {
-    unsigned long long total = 0;
-    for (const CString& s : v) total += s.length();
-    CString out;
-    if (total < out.maxSize()) out.reserve(static_cast<unsigned>(total));
-    for (const CString& s : v) out.append(s.data(), s.length());
-    return out;
+    return joined(v);
 }
 
 IString join(const qx::vector<IString>& v) {
-    unsigned long long total = 0;
-    for (const IString& s : v) total += s.length();
-    IString out;
-    if (total < out.maxSize()) out.reserve(static_cast<unsigned>(total));
-    for (const IString& s : v) out.append(s.data(), s.length());
-    return out;
+    return joined(v);
 }
 
 qx::vector<CString> removeDuplicated(const qx::vector<CString>& v) {
