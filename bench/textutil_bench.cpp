@@ -11,7 +11,7 @@
 // input (the qx GB/s column).
 
 #include "string/qxString.h"
-#include "string/qxTextUtil.h"
+#include "Components/Base/Utility/qxTextUtil.h"
 
 #include "bench_register.h"
 

@@ -1,4 +1,4 @@
-#include "string/qxTextUtil.h"
+#include "Components/Base/Utility/qxTextUtil.h"
 
 #include "os/sys/qxSysRandom.h"
 #include "string/qxEncoding.h"

@@ -1,8 +1,8 @@
 // qxUtil::UniqueNames: hands out names that are unique within a set by
 // appending a separator and a running number ("box", "box-1", "box-2", ...),
 // before an optional suffix ("a.txt", "a-1.txt").
-#ifndef QXBASE_STRING_QXUNIQUENAMES_H
-#define QXBASE_STRING_QXUNIQUENAMES_H
+#ifndef QXBASE_COMPONENTS_BASE_UTILITY_QXUNIQUENAMES_H
+#define QXBASE_COMPONENTS_BASE_UTILITY_QXUNIQUENAMES_H
 
 #include "containers/qxTree.h"
 #include "qxDefs.h"

@@ -1,4 +1,4 @@
-#include "string/qxUniqueNames.h"
+#include "Components/Base/Utility/qxUniqueNames.h"
 
 #include <cstdio>
 #include <cstring>

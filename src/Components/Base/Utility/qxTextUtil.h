@@ -1,8 +1,8 @@
 // Text utilities of qxUtil: cutting text into tokens, lines and quoted
 // words, joining and de-duplicating token lists, doubling or escaping
 // special characters, and uniformly distributed random numbers.
-#ifndef QXBASE_STRING_QXTEXTUTIL_H
-#define QXBASE_STRING_QXTEXTUTIL_H
+#ifndef QXBASE_COMPONENTS_BASE_UTILITY_QXTEXTUTIL_H
+#define QXBASE_COMPONENTS_BASE_UTILITY_QXTEXTUTIL_H
 
 #include "containers/qxVector.h"
 #include "diagnostics/qxError.h"
