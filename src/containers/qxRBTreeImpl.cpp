@@ -350,7 +350,7 @@ RBTreeImpl::InsertPos RBTreeImpl::findNonUniquePos(const void* key) {
 
 RBTreeImpl::InsertPos RBTreeImpl::findNonUniquePos(Node* h, const void* k) {
     // After h: its right child, or the left child of its successor.
-    auto after = [this](Node* n) { return n->right ? leftOf(n->next()) : rightOf(n); };
+    auto after = [](Node* n) { return n->right ? leftOf(n->next()) : rightOf(n); };
     // Before h: the predecessor's right child, or h's left child.
     auto before = [](Node* n) {
         Node* b = n->prev();

@@ -13,10 +13,10 @@ namespace {
 
 // strerror_r comes in two shapes; the GNU one may return a static text
 // instead of filling the buffer.
-inline const char* pickText(int rc, const char* buf) {
+[[maybe_unused]] inline const char* pickText(int rc, const char* buf) {
     return rc == 0 ? buf : nullptr;
 }
-inline const char* pickText(const char* text, const char*) {
+[[maybe_unused]] inline const char* pickText(const char* text, const char*) {
     return text;
 }
 
