@@ -171,15 +171,45 @@ void ListImpl::prependAndAssignPtr(const void* p) {
     insertAndAssignPtr(begin(), p);
 }
 
+// Range copies read from one of two sources: the nodes of a list, or an
+// array stepped by a stride.
+namespace {
+
+struct NodeSource {
+    const ListImpl::Node* node;
+    unsigned int offset;
+    const void* element() const { return reinterpret_cast<const char*>(node) + offset; }
+    void next() { node = node->next; }
+    bool operator!=(const NodeSource& o) const { return node != o.node; }
+};
+
+struct ArraySource {
+    const char* p;
+    int stride;
+    const void* element() const { return p; }
+    void next() { p += stride; }
+    bool operator!=(const ArraySource& o) const { return p != o.p; }
+};
+
+NodeSource nodes(const ListImpl::Node* n, const ListImpl::TypeUtil* t) {
+    return NodeSource{n, t->elementOffset};
+}
+ArraySource array(const void* p, int stride) {
+    return ArraySource{static_cast<const char*>(p), stride};
+}
+
+}  // namespace
+
 // The source is walked completely before anything is linked, so a list's own
 // range (or the whole list) may be inserted into itself.
-ListImpl::Node* ListImpl::insert(Node* pos, const Node* first, const Node* last) {
+template <class Source>
+ListImpl::Node* ListImpl::insertCopies(Node* pos, Source first, Source last, CopyFn copyFn) {
     Node head;
     head.next = head.prev = &head;
     int count = 0;
     try {
-        for (const Node* n = first; n != last; n = n->next, ++count)
-            linkBefore(&head, newNodeCopy(elementPtrOfNode(n), m_typeUtil->copyElement));
+        for (; first != last; first.next(), ++count)
+            linkBefore(&head, newNodeCopy(first.element(), copyFn));
     } catch (...) {
         freeChain(head);
         throw;
@@ -189,21 +219,14 @@ ListImpl::Node* ListImpl::insert(Node* pos, const Node* first, const Node* last)
     return firstNew;
 }
 
+ListImpl::Node* ListImpl::insert(Node* pos, const Node* first, const Node* last) {
+    return insertCopies(pos, nodes(first, m_typeUtil), nodes(last, m_typeUtil),
+                        m_typeUtil->copyElement);
+}
+
 ListImpl::Node* ListImpl::insert(Node* pos, const void* first, const void* last, int stride,
                                  CopyFn copyFn) {
-    Node head;
-    head.next = head.prev = &head;
-    int count = 0;
-    try {
-        for (const char* p = static_cast<const char*>(first); p != last; p += stride, ++count)
-            linkBefore(&head, newNodeCopy(p, copyFn));
-    } catch (...) {
-        freeChain(head);
-        throw;
-    }
-    Node* const firstNew = count ? head.next : pos;
-    linkChain(pos, head, count);
-    return firstNew;
+    return insertCopies(pos, array(first, stride), array(last, stride), copyFn);
 }
 
 // ---------------------------------------------------------------------------
@@ -260,13 +283,13 @@ void ListImpl::clear() {
 // Existing nodes are reused front to back. A copy that throws into a reused
 // node drops that node; the list then holds what was assigned so far followed
 // by the old elements not yet reached.
-void ListImpl::assign(const Node* first, const Node* last) {
+template <class Source>
+void ListImpl::assignCopies(Source first, Source last, CopyFn copyFn) {
     Node* n = m_head.next;
-    CopyFn const copyFn = m_typeUtil->copyElement;
-    for (; n != &m_head && first != last; first = first->next) {
+    for (; n != &m_head && first != last; first.next()) {
         destructNode(n);
         try {
-            copyFn(elementPtrOfNode(n), elementPtrOfNode(first));
+            copyFn(elementPtrOfNode(n), first.element());
         } catch (...) {
             unlink(n);
             freeNode(n);
@@ -274,30 +297,18 @@ void ListImpl::assign(const Node* first, const Node* last) {
         }
         n = n->next;
     }
-    if (first == last)
-        erase(n, &m_head);
+    if (first != last)
+        insertCopies(&m_head, first, last, copyFn);
     else
-        insert(&m_head, first, last);
+        erase(n, &m_head);
+}
+
+void ListImpl::assign(const Node* first, const Node* last) {
+    assignCopies(nodes(first, m_typeUtil), nodes(last, m_typeUtil), m_typeUtil->copyElement);
 }
 
 void ListImpl::assign(const void* first, const void* last, int stride, CopyFn copyFn) {
-    const char* p = static_cast<const char*>(first);
-    Node* n = m_head.next;
-    for (; n != &m_head && p != last; p += stride) {
-        destructNode(n);
-        try {
-            copyFn(elementPtrOfNode(n), p);
-        } catch (...) {
-            unlink(n);
-            freeNode(n);
-            throw;
-        }
-        n = n->next;
-    }
-    if (p == last)
-        erase(n, &m_head);
-    else
-        insert(&m_head, p, last, stride, copyFn);
+    assignCopies(array(first, stride), array(last, stride), copyFn);
 }
 
 void ListImpl::copy(const ListImpl& other) {

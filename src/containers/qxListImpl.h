@@ -214,6 +214,12 @@ private:
     void linkChain(Node* pos, Node& head, int count);
     // Destroys and frees the nodes of a chain that was never linked.
     void freeChain(Node& head);
+    // The range forms of insert and assign, over the nodes of a list or an
+    // array (defined and used in the library only).
+    template <class Source>
+    Node* insertCopies(Node* pos, Source first, Source last, CopyFn copyFn);
+    template <class Source>
+    void assignCopies(Source first, Source last, CopyFn copyFn);
 };
 
 }  // namespace qx
