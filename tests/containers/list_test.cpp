@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tracked.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -26,26 +28,10 @@ static_assert(std::is_same<std::iterator_traits<qx::list<int>::iterator>::iterat
               "bidirectional");
 static_assert(std::is_nothrow_move_constructible<qx::list<int>>::value, "O(1) move");
 
-struct CopyFailure {};
-int g_live = 0;        // Tracked objects currently constructed
-int g_copyBudget = 0;  // when > 0, the copy that brings it down to 0 throws
-
-// Owns heap memory and counts live objects: leaks and double destroys show as
-// a count mismatch, and as errors under the sanitizers.
-struct Tracked {
-    int* p;
-    Tracked(int v = -1) : p(new int(v)) { ++g_live; }
-    Tracked(const Tracked& o)
-        : p(g_copyBudget > 0 && --g_copyBudget == 0 ? throw CopyFailure() : new int(*o.p)) {
-        ++g_live;
-    }
-    Tracked(Tracked&& o) noexcept : p(std::exchange(o.p, nullptr)) { ++g_live; }
-    Tracked& operator=(Tracked o) noexcept { return std::swap(p, o.p), *this; }
-    ~Tracked() { delete p, --g_live; }
-    int value() const { return p ? *p : INT_MIN; }
-    bool operator==(const Tracked& o) const { return value() == o.value(); }
-    bool operator<(const Tracked& o) const { return value() < o.value(); }
-};
+using qxtest::CopyFailure;
+using qxtest::g_copyBudget;
+using qxtest::g_live;
+using qxtest::Tracked;
 
 int valueOf(int v) {
     return v;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tracked.h"
+
 #include <algorithm>
 #include <climits>
 #include <iterator>
@@ -73,25 +75,10 @@ struct Checker {
 
 // --- element types ---------------------------------------------------------------------
 
-struct CopyFailure {};
-int g_live = 0;        // Tracked objects currently constructed
-int g_copyBudget = 0;  // counts copies down; the one that reaches 0 throws
-
-// Owns heap memory and counts live objects, so leaks and double destroys show
-// as a count mismatch (also under Wine, which has no sanitizer).
-struct Tracked {
-    int* p;
-    Tracked(int v = -1) : p(new int(v)) { ++g_live; }  // NOLINT: implicit
-    Tracked(const Tracked& o) : p(--g_copyBudget == 0 ? throw CopyFailure() : new int(*o.p)) {
-        ++g_live;
-    }
-    Tracked(Tracked&& o) noexcept : p(std::exchange(o.p, nullptr)) { ++g_live; }
-    Tracked& operator=(Tracked o) noexcept { return std::swap(p, o.p), *this; }
-    ~Tracked() { delete p, --g_live; }
-    int value() const { return p ? *p : INT_MIN; }
-    bool operator<(const Tracked& o) const { return value() < o.value(); }
-    bool operator==(const Tracked& o) const { return value() == o.value(); }
-};
+using qxtest::CopyFailure;
+using qxtest::g_copyBudget;
+using qxtest::g_live;
+using qxtest::Tracked;
 
 // Keys and values long enough to live on the heap.
 std::string longText(int n) {
