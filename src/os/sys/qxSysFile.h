@@ -57,13 +57,88 @@ QX_API int unlinkFile(const WChar* path);
 // never replaced (183 on POSIX, the system's number on Windows).
 QX_API int renamePath(const WChar* from, const WChar* to);
 
-// Calls add(ctx, name, length) for every entry of the directory, "." and
-// ".." included: the system's order on Windows, sorted by UTF-16 units on
-// POSIX (whose order is the file system's and changes between runs). 0, or
-// a Win32 number (2 or 3 when the directory does not exist, 267 when it is a
-// file).
-using DirectoryEntryFn = void (*)(void* ctx, const WChar* name, size_t length);
+// Every call below that takes a path refuses one whose full form (see
+// fullPath) has kMaxPath units or more with 206 (ERROR_FILENAME_EXCED_RANGE),
+// on both targets: the classic Windows calls stop there, and Linux must not
+// accept what Windows refuses.
+enum { kMaxPath = 260 };
+
+// What a listing says about an entry itself (a link is not followed).
+enum EntryKind : unsigned {
+    kEntryFile = 0,       // a regular file
+    kEntryDirectory = 1,  // a directory (or, with kEntryLink, a link made as one)
+    kEntryLink = 2,       // a symbolic link or other reparse point
+    kEntryOther = 4,      // neither file nor directory: a device, pipe or socket
+};
+// Calls add(ctx, name, length, kind) for every entry of the directory, "."
+// and ".." included: the system's order on Windows, sorted by UTF-16 units
+// on POSIX (whose order is the file system's and changes between runs). 0,
+// or a Win32 number (2 or 3 when the directory does not exist, 267 when it
+// is a file).
+using DirectoryEntryFn = void (*)(void* ctx, const WChar* name, size_t length, unsigned kind);
 QX_API int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx);
+
+// GetFullPathNameW: the path made absolute against the current directory,
+// "." and ".." components resolved, '/' turned into '\'; the file system is
+// not asked. 0 with the text and its NUL in buf and *length its units (NUL
+// excluded); 122 (ERROR_INSUFFICIENT_BUFFER) with *length the units needed,
+// NUL included, when cap is too small; another Win32 number when the path
+// is empty or invalid.
+QX_API int fullPath(const WChar* path, WChar* buf, size_t cap, size_t* length);
+
+// CopyFileW: copies the bytes of the file from into to, which is created, or
+// replaced unless failIfExists; the copy keeps the source's permissions and
+// modification time. POSIX copies inside the kernel. 0, or a Win32 number:
+// 2 or 3 when from is missing, 80 when to exists and failIfExists, 5 when
+// either is a directory or to is read-only, 32 when both name one file (the
+// source is never truncated).
+QX_API int copyFile(const WChar* from, const WChar* to, bool failIfExists);
+
+// GetDiskFreeSpaceExW on a directory: the volume's size and the bytes the
+// caller may still use. 0, or a Win32 number.
+QX_API int diskFreeSpace(const WChar* dir, unsigned long long* totalBytes,
+                         unsigned long long* availableBytes);
+
+enum DriveType {
+    kDriveUnknown = 0,
+    kDriveNoRootDir = 1,
+    kDriveRemovable = 2,
+    kDriveFixed = 3,
+    kDriveRemote = 4,
+    kDriveCdrom = 5,
+    kDriveRamdisk = 6,
+};
+// GetDriveTypeW on a root ("C:\", or "\" for the current drive). POSIX
+// answers for the file system holding the path: kDriveRemote for a network
+// file system, kDriveFixed for any other, kDriveNoRootDir when it is missing.
+QX_API int driveType(const WChar* root);
+
+// GetTempPathW: the directory for temporary files, ending in '\'. POSIX:
+// $TMPDIR when it is set and absolute, else /tmp. The units written (NUL
+// excluded), or 0 when it does not fit in cap units.
+QX_API size_t tempPath(WChar* buf, size_t cap);
+
+// GetTempFileNameW(dir, prefix, 0): creates a new empty file named dir, '\',
+// the first three units of prefix, four hexadecimal digits and ".TMP" (the
+// digits count up from a time-based start until the name is new), and
+// writes its name to buf (kMaxPath units are always enough). 0, or a Win32
+// number (267 or 3 when dir is no directory).
+QX_API int tempFileName(const WChar* dir, const WChar* prefix, WChar* buf, size_t cap);
+
+// The owner and group of a path as "domain\account" in the locale's 8-bit
+// encoding: the accounts of the security descriptor on Windows; on POSIX
+// the host name, '\', and the user or group name (its number when it has
+// none). 0 once the path's owner information could be read, with either
+// text left empty when its account cannot be named; else a Win32 number.
+QX_API int ownerGroup(const WChar* path, char* owner, size_t ownerCap, char* group,
+                      size_t groupCap);
+
+// CreateSymbolicLinkW / symlink: link names target. For tests; Windows may
+// refuse without the privilege (1314).
+QX_API int makeSymbolicLink(const WChar* target, const WChar* link, bool directory);
+
+// The id of the calling process.
+QX_API unsigned long processId();
 
 // Writes n bytes to the process's standard output, unbuffered, bypassing
 // the C stream: the console when there is one, else whatever stdout is
