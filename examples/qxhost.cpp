@@ -1,7 +1,9 @@
 // Example host: uses qx::vector<int>, drives a qx::VectorImpl directly with
 // an element-operations record of its own, as a component with its own element
 // type would, converts text with the string types, writes through an OStream
-// into a stream of its own, and prints everything through AppOutput.
+// into a stream of its own, reads a file through qxOS::File (the one named
+// on the command line, else one it writes to the temporary directory first),
+// and prints everything through AppOutput.
 #include "qxbase.h"
 
 #include <cstdio>
@@ -47,9 +49,47 @@ public:
     qxString::CString text;
 };
 
+// Prints the file's lines, indented; false when it cannot be read.
+bool printFile(qxOS::AppOutput& out, const qxString::IString& name, unsigned* bytes) {
+    qxOS::File file(name);
+    if (!file.isValid()) return false;
+    if (qxUtil::Error e = file.open(qxOS::File::kRead)) {
+        out.error("cannot open %S: %s\n", name.asWChar(), e.message());
+        return false;
+    }
+    qxString::CString text;
+    char buffer[4096];
+    for (;;) {
+        size_t got = 0;
+        const qxUtil::Error e = file.read(buffer, sizeof buffer, &got);
+        text.append(buffer, static_cast<unsigned>(got));
+        if (e.num() == qxOS::File::kEndOfFile) break;
+        if (e || got == 0) {
+            out.error("cannot read %S: %s\n", name.asWChar(), e.message());
+            return false;
+        }
+    }
+    file.close();
+    *bytes = text.length();
+    qxOS::AppOutputStatusTab tab;
+    out.info("%s%s", text.c_str(), text.empty() || text[text.length() - 1] == '\n' ? "" : "\n");
+    return true;
+}
+
+// Writes a small plan to a new temporary file through qxOS::File.
+qxString::IString writeSample() {
+    const qxOS::Filename name = qxOS::createTmpFilename(qxString::IString(QX_W("plan")));
+    qxOS::File file(name.name());
+    if (name.name().empty() || !file.isValid() || file.open(qxOS::File::kWrite)) return {};
+    const char text[] = "layer 1: walls\nlayer 2: doors\nlayer 3: furniture\n";
+    size_t put = 0;
+    if (file.write(text, sizeof text - 1, &put) || file.close()) return {};
+    return name.name();
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     qxOS::AppOutput& out = qxOS::AppOutput::getInstance();
     out.open(qxString::IString(QX_W("-")), false);  // nothing prints before this
     out.setLevel(1);
@@ -108,9 +148,20 @@ int main() {
                                 qxUtil::systemErrorText(2).asWChar());
     out.error("error %d: %s\n", missing.num(), missing.message());
 
+    // A file read through the file layer.
+    const bool own = argc < 2;
+    const qxString::IString fileName =
+        own ? writeSample() : qxString::IString(argv[1], qxString::EncodingMultibyte);
+    unsigned fileBytes = 0;
+    out.info("reading %S\n", fileName.asWChar());
+    const bool fileOk = !fileName.empty() && printFile(out, fileName, &fileBytes);
+    out.info("read %u bytes\n", fileBytes);
+    if (own && !fileName.empty()) qxOS::fileDelete(qxOS::Filename(fileName));
+
     const bool sinkOk =
         sink.text.length() > 0 && sink.text.find("squares summed: 376") != qxString::CString::npos;
     out.info("built from %s\n", gCutIdentifier);
-    out.info("%s\n", ok && sinkOk && missing ? "ok" : "unexpected result");
-    return ok && sinkOk && missing ? 0 : 1;
+    const bool all = ok && sinkOk && missing && fileOk && (!own || fileBytes == 49);
+    out.info("%s\n", all ? "ok" : "unexpected result");
+    return all ? 0 : 1;
 }

@@ -5,6 +5,9 @@
 #include "diagnostics/qxAppOutput.h"
 #include "os/files/qxFileFactoryImpl.h"
 
+#include <cstdlib>
+#include <ctime>
+
 namespace qxOS {
 
 AppOutput& AppOutput::s_instance = AppOutput::getInstance();
@@ -12,5 +15,9 @@ AppOutput& AppOutput::s_instance = AppOutput::getInstance();
 // Registered with the initializers; builds the file factory when the host
 // runs them.
 static FileFactoryInitializer s_fileFactoryInitializer;
+
+// The random names of temporary files and directories come from the C
+// generator, seeded once when the library loads.
+static const bool s_randomSeeded = (std::srand(static_cast<unsigned>(std::time(nullptr))), true);
 
 }  // namespace qxOS

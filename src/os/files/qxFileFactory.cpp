@@ -1,4 +1,5 @@
 #include "os/files/qxFileFactoryImpl.h"
+#include "os/files/qxLocalFileTransport.h"
 
 namespace qxOS {
 
@@ -11,7 +12,9 @@ FileFactory* FileFactory::getFileFactory() {
     return &instance;
 }
 
-FileFactoryImpl::FileFactoryImpl() : m_localFactory(nullptr) {}
+FileFactoryImpl::FileFactoryImpl() : m_localFactory(new LocalFileTransportFactory) {
+    LocalFileTransportFactory::s_forceTransportLoad();
+}
 
 FileFactoryImpl::~FileFactoryImpl() {
     delete m_localFactory;

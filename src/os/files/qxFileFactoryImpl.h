@@ -20,8 +20,7 @@ public:
 
 private:
     qx::vector<FileTransportFactory*> m_factories;  // not owned
-    // Asked last; serves every name it can reach. Null while no local
-    // transport is built into the library.
+    // Asked last; serves every name.
     FileTransportFactory* m_localFactory;
 };
 
