@@ -37,7 +37,8 @@ public:
     bool isFile() const { return m_isFile; }
     bool isRemote() const { return m_isRemote; }
     bool isCheckedout() const { return m_isCheckedout; }
-    // 32 bits on every target: sizes of 2 GiB and more do not fit.
+    // 32 bits on every target: the local transport reports files of 2 GiB
+    // and more as 2147483647.
     std::int32_t getSize() const { return m_size; }
     // Seconds since 1970-01-01 UTC.
     std::int64_t getCreationDate() const { return m_creationDate; }
