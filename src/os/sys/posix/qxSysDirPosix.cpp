@@ -30,6 +30,7 @@ int lastError() {
 }  // namespace
 
 int statPath(const WChar* path, PathStatus* status) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
     if (const int rc = nativePath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
@@ -44,6 +45,7 @@ int statPath(const WChar* path, PathStatus* status) {
 }
 
 int accessPath(const WChar* path, int mode) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
     if (const int rc = nativePath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
@@ -60,6 +62,7 @@ int accessPath(const WChar* path, int mode) {
 }
 
 int removeDirectory(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
     if (const int rc = nativePath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
@@ -69,6 +72,7 @@ int removeDirectory(const WChar* path) {
 }
 
 int unlinkFile(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
     if (const int rc = nativePath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
@@ -78,6 +82,8 @@ int unlinkFile(const WChar* path) {
 }
 
 int renamePath(const WChar* from, const WChar* to) {
+    if (const int rc = pathLengthError(from)) return rc;
+    if (const int rc = pathLengthError(to)) return rc;
     std::string src, dst;
     if (const int rc = nativePath(from, src)) return rc;
     if (const int rc = nativePath(to, dst)) return rc;
@@ -92,9 +98,44 @@ int renamePath(const WChar* from, const WChar* to) {
     return ::rename(src.c_str(), dst.c_str()) == 0 ? 0 : lastError();
 }
 
+namespace {
+
+// One entry of a listing: its name's units at offset in the shared pool,
+// NUL-terminated, so that a listing costs no allocation per entry.
+struct ListedEntry {
+    size_t offset;
+    unsigned length;
+    unsigned kind;
+};
+
+unsigned entryKind(int dirFd, const dirent* e) {
+    switch (e->d_type) {
+        case DT_REG:
+            return kEntryFile;
+        case DT_DIR:
+            return kEntryDirectory;
+        case DT_LNK:
+            return kEntryLink;
+        case DT_UNKNOWN:
+            break;
+        default:
+            return kEntryOther;
+    }
+    // Some file systems leave the type to a status call. An entry gone
+    // meanwhile stays listed as a file.
+    struct stat st;
+    if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISREG(st.st_mode))
+        return kEntryFile;
+    return S_ISDIR(st.st_mode) ? kEntryDirectory : S_ISLNK(st.st_mode) ? kEntryLink : kEntryOther;
+}
+
+}  // namespace
+
 // Names that are no valid UTF-8 come up with U+FFFD in place of the bad
-// bytes: listed, but not reachable under that name.
+// bytes: listed, but not reachable under that name. A link is only a link
+// here, whatever it points to.
 int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
+    if (const int rc = pathLengthError(dir)) return rc;
     std::string native;
     if (const int rc = nativePath(dir, native)) return rc;
     if (native.empty()) native = ".";
@@ -103,22 +144,35 @@ int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
         return errno == ENOTDIR  ? kErrorDirectory
                : errno == ENOENT ? kErrorPathNotFound
                                  : win32FromErrno(errno);
-    std::vector<std::u16string> names;
-    std::vector<WChar> buf;
+    std::vector<WChar> pool;
+    std::vector<ListedEntry> entries;
+    pool.reserve(4096);
+    entries.reserve(64);
     errno = 0;
     while (const dirent* e = ::readdir(d)) {
         const size_t len = std::char_traits<char>::length(e->d_name);
-        buf.resize(len + 1);
+        const size_t at = pool.size();
+        // A name has no more UTF-16 units than UTF-8 bytes.
+        pool.resize(at + len + 1);
         bool invalid = false;
-        const size_t n = utf8::toUtf16(e->d_name, len, buf.data(), buf.size(), &invalid);
-        names.emplace_back(reinterpret_cast<const char16_t*>(buf.data()), n);
+        const size_t n = utf8::toUtf16(e->d_name, len, pool.data() + at, len, &invalid);
+        pool.resize(at + n + 1);
+        pool[at + n] = 0;
+        entries.push_back({at, static_cast<unsigned>(n), entryKind(::dirfd(d), e)});
     }
     const int readError = errno;
     ::closedir(d);
     if (readError) return win32FromErrno(readError);
-    std::sort(names.begin(), names.end());
-    for (const std::u16string& n : names)
-        add(ctx, reinterpret_cast<const WChar*>(n.c_str()), n.size());
+    // Names hold no NUL, so comparing through the terminator orders a name
+    // before every longer name it starts.
+    const WChar* names = pool.data();
+    std::sort(entries.begin(), entries.end(), [names](const ListedEntry& a, const ListedEntry& b) {
+        const WChar* x = names + a.offset;
+        const WChar* y = names + b.offset;
+        while (*x && *x == *y) ++x, ++y;
+        return *x < *y;
+    });
+    for (const ListedEntry& e : entries) add(ctx, names + e.offset, e.length, e.kind);
     return 0;
 }
 
