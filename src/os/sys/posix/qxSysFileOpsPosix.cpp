@@ -342,7 +342,8 @@ int tempFileName(const WChar* dir, const WChar* prefix, WChar* buf, size_t cap) 
     const size_t dirLen = unitLength(dir);
     size_t prefixLen = 0;
     while (prefix && prefixLen < 3 && prefix[prefixLen]) ++prefixLen;
-    const bool sep = dirLen > 0 && isSep(dir[dirLen - 1]);
+    // Only '\\' ends the directory, as for GetTempFileNameW.
+    const bool sep = dirLen > 0 && dir[dirLen - 1] == '\\';
     const size_t nameLen = prefixLen + 8;  // prefix, four digits, ".TMP"
     if (const int rc = pathLengthError(dir, nameLen + (sep ? 0 : 1))) return rc;
 
@@ -374,8 +375,10 @@ int tempFileName(const WChar* dir, const WChar* prefix, WChar* buf, size_t cap) 
             return 0;
         }
         if (errno == EINTR) continue;
+        // No directory there, missing or a file: ERROR_DIRECTORY, as
+        // GetTempFileNameW answers.
         if (errno != EEXIST)
-            return errno == ENOTDIR ? kErrorDirectory : errorFor(errno, kErrorPathNotFound);
+            return errno == ENOTDIR || errno == ENOENT ? kErrorDirectory : win32FromErrno(errno);
         unique = (unique + 1) & 0xFFFF;
     }
     return kErrorFileExists;
