@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -101,12 +103,79 @@ int renamePath(const WChar* from, const WChar* to) {
 namespace {
 
 // One entry of a listing: its name's units at offset in the shared pool,
-// NUL-terminated, so that a listing costs no allocation per entry.
+// so that a listing costs no allocation per entry. Each name is followed by
+// NUL units up to a multiple of four, so names compare four units at a time.
 struct ListedEntry {
     size_t offset;
     unsigned length;
     unsigned kind;
 };
+
+constexpr size_t kUnitsPerWord = 4;
+
+inline size_t paddedUnits(size_t n) {
+    return (n + kUnitsPerWord) & ~(kUnitsPerWord - 1);
+}
+
+// UTF-16 order of two padded names. Words that agree and hold a NUL unit
+// end both names (the padding is zeros).
+inline bool unitsLess(const WChar* x, const WChar* y) {
+    for (;; x += kUnitsPerWord, y += kUnitsPerWord) {
+        std::uint64_t a, b;
+        std::memcpy(&a, x, sizeof a);
+        std::memcpy(&b, y, sizeof b);
+        if (a != b) break;
+        if ((a - 0x0001000100010001u) & ~a & 0x8000800080008000u) return false;
+    }
+    size_t i = 0;
+    while (x[i] == y[i]) ++i;
+    return x[i] < y[i];
+}
+
+// Three-way radix quicksort on the units: a unit compared at one depth is
+// never looked at again, so names that share a long prefix (file0001,
+// file0002...) cost little more than short ones. Names from the same
+// directory all differ, unless two invalid UTF-8 names decode to the same
+// text; their order is then arbitrary.
+void sortNames(ListedEntry* a, size_t n, const WChar* pool, size_t depth) {
+    const auto unit = [pool, &depth](const ListedEntry& e) -> unsigned {
+        return depth < e.length ? pool[e.offset + depth] : 0;
+    };
+    while (n > 1) {
+        if (n < 12) {
+            // Every name here has more than depth units and the same first
+            // depth units: compare from the word that holds unit depth.
+            const size_t from = depth & ~(kUnitsPerWord - 1);
+            for (size_t i = 1; i < n; ++i) {
+                const ListedEntry e = a[i];
+                size_t j = i;
+                for (; j > 0 && unitsLess(pool + e.offset + from, pool + a[j - 1].offset + from);
+                     --j)
+                    a[j] = a[j - 1];
+                a[j] = e;
+            }
+            return;
+        }
+        std::swap(a[0], a[n / 2]);
+        const unsigned pivot = unit(a[0]);
+        size_t lt = 0, i = 1, gt = n;
+        while (i < gt) {
+            const unsigned u = unit(a[i]);
+            if (u < pivot)
+                std::swap(a[lt++], a[i++]);
+            else if (u > pivot)
+                std::swap(a[i], a[--gt]);
+            else
+                ++i;
+        }
+        sortNames(a, lt, pool, depth);
+        sortNames(a + gt, n - gt, pool, depth);
+        if (pivot == 0) return;  // these names end here
+        a += lt;
+        n = gt - lt;
+        ++depth;
+    }
+}
 
 unsigned entryKind(int dirFd, const dirent* e) {
     switch (e->d_type) {
@@ -152,26 +221,19 @@ int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
     while (const dirent* e = ::readdir(d)) {
         const size_t len = std::char_traits<char>::length(e->d_name);
         const size_t at = pool.size();
-        // A name has no more UTF-16 units than UTF-8 bytes.
-        pool.resize(at + len + 1);
+        // A name has no more UTF-16 units than UTF-8 bytes; new units are
+        // zeros, which leaves the padding in place.
+        pool.resize(at + paddedUnits(len));
         bool invalid = false;
         const size_t n = utf8::toUtf16(e->d_name, len, pool.data() + at, len, &invalid);
-        pool.resize(at + n + 1);
-        pool[at + n] = 0;
+        pool.resize(at + paddedUnits(n));
         entries.push_back({at, static_cast<unsigned>(n), entryKind(::dirfd(d), e)});
     }
     const int readError = errno;
     ::closedir(d);
     if (readError) return win32FromErrno(readError);
-    // Names hold no NUL, so comparing through the terminator orders a name
-    // before every longer name it starts.
     const WChar* names = pool.data();
-    std::sort(entries.begin(), entries.end(), [names](const ListedEntry& a, const ListedEntry& b) {
-        const WChar* x = names + a.offset;
-        const WChar* y = names + b.offset;
-        while (*x && *x == *y) ++x, ++y;
-        return *x < *y;
-    });
+    sortNames(entries.data(), entries.size(), names, 0);
     for (const ListedEntry& e : entries) add(ctx, names + e.offset, e.length, e.kind);
     return 0;
 }
