@@ -49,7 +49,7 @@ std::vector<std::string> listed(const qx::WChar* dir, int* rc) {
     std::vector<std::string> out;
     *rc = qx::sys::listDirectory(
         dir,
-        [](void* ctx, const qx::WChar* name, size_t n) {
+        [](void* ctx, const qx::WChar* name, size_t n, unsigned) {
             static_cast<std::vector<std::string>*>(ctx)->push_back(
                 IString(name, static_cast<int>(n)).asUTF8());
         },

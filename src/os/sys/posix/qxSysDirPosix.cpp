@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,7 @@ int lastError() {
 }  // namespace
 
 int statPath(const WChar* path, PathStatus* status) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
     if (const int rc = nativePath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
@@ -44,6 +47,7 @@ int statPath(const WChar* path, PathStatus* status) {
 }
 
 int accessPath(const WChar* path, int mode) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
     if (const int rc = nativePath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
@@ -60,6 +64,7 @@ int accessPath(const WChar* path, int mode) {
 }
 
 int removeDirectory(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
     if (const int rc = nativePath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
@@ -69,6 +74,7 @@ int removeDirectory(const WChar* path) {
 }
 
 int unlinkFile(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
     if (const int rc = nativePath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
@@ -78,6 +84,8 @@ int unlinkFile(const WChar* path) {
 }
 
 int renamePath(const WChar* from, const WChar* to) {
+    if (const int rc = pathLengthError(from)) return rc;
+    if (const int rc = pathLengthError(to)) return rc;
     std::string src, dst;
     if (const int rc = nativePath(from, src)) return rc;
     if (const int rc = nativePath(to, dst)) return rc;
@@ -92,9 +100,111 @@ int renamePath(const WChar* from, const WChar* to) {
     return ::rename(src.c_str(), dst.c_str()) == 0 ? 0 : lastError();
 }
 
+namespace {
+
+// One entry of a listing: its name's units at offset in the shared pool,
+// so that a listing costs no allocation per entry. Each name is followed by
+// NUL units up to a multiple of four, so names compare four units at a time.
+struct ListedEntry {
+    size_t offset;
+    unsigned length;
+    unsigned kind;
+};
+
+constexpr size_t kUnitsPerWord = 4;
+
+inline size_t paddedUnits(size_t n) {
+    return (n + kUnitsPerWord) & ~(kUnitsPerWord - 1);
+}
+
+// UTF-16 order of two padded names. Words that agree and hold a NUL unit
+// end both names (the padding is zeros).
+inline bool unitsLess(const WChar* x, const WChar* y) {
+    for (;; x += kUnitsPerWord, y += kUnitsPerWord) {
+        std::uint64_t a, b;
+        std::memcpy(&a, x, sizeof a);
+        std::memcpy(&b, y, sizeof b);
+        if (a != b) break;
+        if ((a - 0x0001000100010001u) & ~a & 0x8000800080008000u) return false;
+    }
+    size_t i = 0;
+    while (x[i] == y[i]) ++i;
+    return x[i] < y[i];
+}
+
+// Three-way radix quicksort on the units: a unit compared at one depth is
+// never looked at again, so names that share a long prefix (file0001,
+// file0002...) cost little more than short ones. Names from the same
+// directory all differ, unless two invalid UTF-8 names decode to the same
+// text; their order is then arbitrary.
+void sortNames(ListedEntry* a, size_t n, const WChar* pool, size_t depth) {
+    const auto unit = [pool, &depth](const ListedEntry& e) -> unsigned {
+        return depth < e.length ? pool[e.offset + depth] : 0;
+    };
+    while (n > 1) {
+        if (n < 12) {
+            // Every name here has more than depth units and the same first
+            // depth units: compare from the word that holds unit depth.
+            const size_t from = depth & ~(kUnitsPerWord - 1);
+            for (size_t i = 1; i < n; ++i) {
+                const ListedEntry e = a[i];
+                size_t j = i;
+                for (; j > 0 && unitsLess(pool + e.offset + from, pool + a[j - 1].offset + from);
+                     --j)
+                    a[j] = a[j - 1];
+                a[j] = e;
+            }
+            return;
+        }
+        std::swap(a[0], a[n / 2]);
+        const unsigned pivot = unit(a[0]);
+        size_t lt = 0, i = 1, gt = n;
+        while (i < gt) {
+            const unsigned u = unit(a[i]);
+            if (u < pivot)
+                std::swap(a[lt++], a[i++]);
+            else if (u > pivot)
+                std::swap(a[i], a[--gt]);
+            else
+                ++i;
+        }
+        sortNames(a, lt, pool, depth);
+        sortNames(a + gt, n - gt, pool, depth);
+        if (pivot == 0) return;  // these names end here
+        a += lt;
+        n = gt - lt;
+        ++depth;
+    }
+}
+
+unsigned entryKind(int dirFd, const dirent* e) {
+    switch (e->d_type) {
+        case DT_REG:
+            return kEntryFile;
+        case DT_DIR:
+            return kEntryDirectory;
+        case DT_LNK:
+            return kEntryLink;
+        case DT_UNKNOWN:
+            break;
+        default:
+            return kEntryOther;
+    }
+    // Some file systems leave the type to a status call. An entry gone
+    // meanwhile stays listed as a file.
+    struct stat st;
+    if (::fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISREG(st.st_mode))
+        return kEntryFile;
+    return S_ISDIR(st.st_mode) ? kEntryDirectory : S_ISLNK(st.st_mode) ? kEntryLink : kEntryOther;
+}
+
+}  // namespace
+
 // Names that are no valid UTF-8 come up with U+FFFD in place of the bad
-// bytes: listed, but not reachable under that name.
+// bytes: listed, but not reachable under that name. A link is only a link
+// here, whatever it points to.
 int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
+    if (const int rc = pathLengthError(dir)) return rc;
     std::string native;
     if (const int rc = nativePath(dir, native)) return rc;
     if (native.empty()) native = ".";
@@ -103,22 +213,28 @@ int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
         return errno == ENOTDIR  ? kErrorDirectory
                : errno == ENOENT ? kErrorPathNotFound
                                  : win32FromErrno(errno);
-    std::vector<std::u16string> names;
-    std::vector<WChar> buf;
+    std::vector<WChar> pool;
+    std::vector<ListedEntry> entries;
+    pool.reserve(4096);
+    entries.reserve(64);
     errno = 0;
     while (const dirent* e = ::readdir(d)) {
         const size_t len = std::char_traits<char>::length(e->d_name);
-        buf.resize(len + 1);
+        const size_t at = pool.size();
+        // A name has no more UTF-16 units than UTF-8 bytes; new units are
+        // zeros, which leaves the padding in place.
+        pool.resize(at + paddedUnits(len));
         bool invalid = false;
-        const size_t n = utf8::toUtf16(e->d_name, len, buf.data(), buf.size(), &invalid);
-        names.emplace_back(reinterpret_cast<const char16_t*>(buf.data()), n);
+        const size_t n = utf8::toUtf16(e->d_name, len, pool.data() + at, len, &invalid);
+        pool.resize(at + paddedUnits(n));
+        entries.push_back({at, static_cast<unsigned>(n), entryKind(::dirfd(d), e)});
     }
     const int readError = errno;
     ::closedir(d);
     if (readError) return win32FromErrno(readError);
-    std::sort(names.begin(), names.end());
-    for (const std::u16string& n : names)
-        add(ctx, reinterpret_cast<const WChar*>(n.c_str()), n.size());
+    const WChar* names = pool.data();
+    sortNames(entries.data(), entries.size(), names, 0);
+    for (const ListedEntry& e : entries) add(ctx, names + e.offset, e.length, e.kind);
     return 0;
 }
 

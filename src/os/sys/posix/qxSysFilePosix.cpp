@@ -17,7 +17,8 @@ namespace sys {
 
 std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
     std::string native;
-    int rc = nativePath(path, native);
+    int rc = pathLengthError(path);
+    if (rc == 0) rc = nativePath(path, native);
     if (rc == 0 && native.empty()) rc = kErrorPathNotFound;
     // Windows' text mode has no meaning here; "e" keeps the descriptor out
     // of child processes.
@@ -37,16 +38,16 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
 }
 
 int makeDirectory(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    const int rc = nativePath(path, native);
-    if (rc != 0) return rc;
+    if (const int rc = nativePath(path, native)) return rc;
     return ::mkdir(native.c_str(), 0777) == 0 ? 0 : win32FromErrno(errno);
 }
 
 int setCurrentDirectory(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    const int rc = nativePath(path, native);
-    if (rc != 0) return rc;
+    if (const int rc = nativePath(path, native)) return rc;
     return ::chdir(native.c_str()) == 0 ? 0 : win32FromErrno(errno);
 }
 

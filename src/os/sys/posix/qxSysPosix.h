@@ -4,6 +4,7 @@
 
 #include "qxDefs.h"
 
+#include <cstddef>
 #include <string>
 
 namespace qx {
@@ -15,6 +16,12 @@ namespace sys {
 // Returns 0, ERROR_PATH_NOT_FOUND for a UNC path (no shares here) or
 // ERROR_INVALID_NAME for a lone surrogate.
 int nativePath(const WChar* path, std::string& out);
+
+// 206 (ERROR_FILENAME_EXCED_RANGE) when the full form of path (see fullPath)
+// plus extra units reaches kMaxPath, else 0. Every call that takes a path
+// asks this first; a path that has no full form is left to the call to
+// refuse. Cheap for the usual short path: no full form is built then.
+int pathLengthError(const WChar* path, size_t extra = 0);
 
 }  // namespace sys
 }  // namespace qx

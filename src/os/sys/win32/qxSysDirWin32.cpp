@@ -2,6 +2,7 @@
 // directory listing.
 #include "os/sys/qxSysError.h"
 #include "os/sys/qxSysFile.h"
+#include "os/sys/win32/qxSysWin32.h"
 
 #include <cerrno>
 #include <cwchar>
@@ -35,6 +36,7 @@ void clearErrors() {
 }  // namespace
 
 int statPath(const WChar* path, PathStatus* status) {
+    if (const int rc = pathLengthError(path)) return rc;
     clearErrors();
     struct _stat64 st;
     if (_wstat64(path, &st) != 0) return errno == ENOENT ? kErrorFileNotFound : runtimeError();
@@ -47,26 +49,32 @@ int statPath(const WChar* path, PathStatus* status) {
 }
 
 int accessPath(const WChar* path, int mode) {
+    if (const int rc = pathLengthError(path)) return rc;
     clearErrors();
     return _waccess(path, mode & (kAccessRead | kAccessWrite)) == 0 ? 0 : runtimeError();
 }
 
 int removeDirectory(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     clearErrors();
     return _wrmdir(path) == 0 ? 0 : runtimeError();
 }
 
 int unlinkFile(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     clearErrors();
     return _wunlink(path) == 0 ? 0 : runtimeError();
 }
 
 int renamePath(const WChar* from, const WChar* to) {
+    if (const int rc = pathLengthError(from)) return rc;
+    if (const int rc = pathLengthError(to)) return rc;
     clearErrors();
     return _wrename(from, to) == 0 ? 0 : runtimeError();
 }
 
 int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
+    if (const int rc = pathLengthError(dir)) return rc;
     std::wstring pattern = dir;
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' &&
         !(pattern.size() == 2 && pattern[1] == L':'))
@@ -85,7 +93,10 @@ int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
         return static_cast<int>(e);
     }
     do {
-        add(ctx, data.cFileName, std::wcslen(data.cFileName));
+        unsigned kind = kEntryFile;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) kind |= kEntryDirectory;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) kind |= kEntryLink;
+        add(ctx, data.cFileName, std::wcslen(data.cFileName), kind);
     } while (FindNextFileW(h, &data));
     const DWORD e = GetLastError();
     FindClose(h);

@@ -1,6 +1,7 @@
 // Win32 backend of stdio files and the console.
 #include "os/sys/qxSysError.h"
 #include "os/sys/qxSysFile.h"
+#include "os/sys/win32/qxSysWin32.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -21,6 +22,10 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
         m[k++] = static_cast<wchar_t>(static_cast<unsigned char>(*s));
     m[k++] = L'N';
     m[k] = L'\0';
+    if (const int rc = pathLengthError(path)) {
+        if (error) *error = rc;
+        return nullptr;
+    }
     errno = 0;
     _doserrno = 0;
     std::FILE* f = path ? _wfopen(path, m) : nullptr;
@@ -36,6 +41,7 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
 }
 
 int makeDirectory(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     errno = 0;
     _doserrno = 0;
     if (_wmkdir(path) == 0) return 0;
@@ -44,6 +50,7 @@ int makeDirectory(const WChar* path) {
 }
 
 int setCurrentDirectory(const WChar* path) {
+    if (const int rc = pathLengthError(path)) return rc;
     return SetCurrentDirectoryW(path) ? 0 : static_cast<int>(GetLastError());
 }
 
