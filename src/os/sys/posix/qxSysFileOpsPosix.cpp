@@ -142,6 +142,9 @@ int pathLengthError(const WChar* path, size_t extra) {
     return full.size() + extra >= kMaxPath ? kErrorFilenameExcedRange : 0;
 }
 
+// Two differences from Windows: "X:rel" joins the one current directory
+// (Windows keeps one per drive), and trailing dots and spaces stay on a name
+// (Windows drops them; here they are part of it).
 int fullPath(const WChar* path, WChar* buf, size_t cap, size_t* length) {
     WString full;
     if (const int rc = buildFullPath(path, full)) return rc;
