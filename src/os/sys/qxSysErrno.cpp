@@ -23,9 +23,6 @@ const ErrnoRow kRows[] = {
     {0, 0},
     {kErrorFileNotFound, ENOENT},
     {kErrorPathNotFound, ENOENT},
-    // The Microsoft runtime reports a name too long for the system as a
-    // missing file, and so does its text.
-    {kErrorFilenameExcedRange, ENOENT},
     {kErrorPathNotFound, ENOTDIR},
     {kErrorDirectory, ENOTDIR},
     {kErrorTooManyOpenFiles, EMFILE},

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,23 +16,60 @@
 namespace qx {
 namespace sys {
 
+// Opened by hand so that two Windows refusals hold here too: a directory is
+// no file (fopen would open it for reading), and a file without write bits
+// is read-only for root as well (checked before a "w" truncates it).
 std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
     std::string native;
     int rc = pathLengthError(path);
     if (rc == 0) rc = nativePath(path, native);
     if (rc == 0 && native.empty()) rc = kErrorPathNotFound;
-    // Windows' text mode has no meaning here; "e" keeps the descriptor out
-    // of child processes.
+
+    // Windows' text mode has no meaning here.
     char m[8];
     size_t k = 0;
-    for (const char* s = mode; *s && k + 2 < sizeof m; ++s)
+    bool plus = false;
+    for (const char* s = mode; *s && k + 1 < sizeof m; ++s) {
+        if (*s == '+') plus = true;
         if (*s != 't') m[k++] = *s;
-    m[k++] = 'e';
+    }
     m[k] = '\0';
+    int flags = O_CLOEXEC;
+    bool truncate = false;
+    switch (mode[0]) {
+        case 'r':
+            flags |= plus ? O_RDWR : O_RDONLY;
+            break;
+        case 'w':
+            flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT;
+            truncate = true;
+            break;
+        case 'a':
+            flags |= (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+            break;
+        default:
+            if (rc == 0) rc = kErrorInvalidParameter;
+    }
+
     std::FILE* f = nullptr;
     if (rc == 0) {
-        f = std::fopen(native.c_str(), m);
-        if (!f) rc = win32FromErrno(errno);
+        const int fd = ::open(native.c_str(), flags, 0666);
+        struct stat st;
+        if (fd < 0) {
+            rc = win32FromErrno(errno);
+        } else if (::fstat(fd, &st) != 0) {
+            rc = win32FromErrno(errno);
+        } else if (S_ISDIR(st.st_mode)) {
+            rc = kErrorAccessDenied;
+        } else if ((flags & O_ACCMODE) != O_RDONLY && S_ISREG(st.st_mode) &&
+                   !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
+            rc = kErrorAccessDenied;
+        } else if (truncate && S_ISREG(st.st_mode) && st.st_size != 0 && ::ftruncate(fd, 0) != 0) {
+            rc = win32FromErrno(errno);
+        } else if (!(f = ::fdopen(fd, m))) {
+            rc = win32FromErrno(errno);
+        }
+        if (!f && fd >= 0) ::close(fd);
     }
     if (error) *error = rc;
     return f;
