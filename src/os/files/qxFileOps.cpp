@@ -76,7 +76,8 @@ Error Filesystem::stat() {
                        qxUtil::systemErrorText(rc).asWChar());
     }
 
-    const IString& prefix = Filename(m_filename).prefix();
+    const Filename name(m_filename);
+    const IString& prefix = name.prefix();
     if (prefix.empty()) m_isRemote = false;
     if (prefix.length() >= 2 && prefix[0] == kSep && prefix[1] == kSep) {
         m_isRemote = true;

@@ -388,7 +388,7 @@ TEST_F(LocalFile, CleanupKeepsWhatIsYoungOrForeign) {
         int age;
         bool goes;
     } files[] = {
-        {"jamx12out7", 8, true},      {"jamx12out7b", 8, false},    {"JAMx12out7", 8, false},
+        {"jamx12out7", 8, true},      {"jamx12out7b", 8, false},    {"JAMz12out7", 8, false},
         {"jamy12out7", 6, false},     {"abc.ac$", 8, true},         {".ac$", 8, false},
         {"pelABCDE.unload", 9, true}, {"pelkoTempWire.1", 8, true}, {"jam1cmd2.bat", 8, false},
         {"jamabcmd2.bat", 8, false},  {"jamabccmd2.bat", 8, true},  {"other.txt", 30, false}};

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 
 #include <direct.h>
@@ -25,6 +26,16 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
     if (const int rc = pathLengthError(path)) {
         if (error) *error = rc;
         return nullptr;
+    }
+    // Windows refuses to write a read-only file; Wine run by root would
+    // open it (and "w" would empty it), the attribute being a mode there.
+    if (path && (mode[0] == 'w' || mode[0] == 'a' || std::strchr(mode, '+'))) {
+        const DWORD attrs = GetFileAttributesW(path);
+        if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY) &&
+            !(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (error) *error = kErrorAccessDenied;
+            return nullptr;
+        }
     }
     errno = 0;
     _doserrno = 0;
