@@ -72,7 +72,12 @@ bool printFile(qxOS::AppOutput& out, const qxString::IString& name, unsigned* by
     file.close();
     *bytes = text.length();
     qxOS::AppOutputStatusTab tab;
-    out.info("%s%s", text.c_str(), text.empty() || text[text.length() - 1] == '\n' ? "" : "\n");
+    for (unsigned start = 0; start < text.length();) {
+        unsigned end = text.find('\n', start);
+        if (end == qxString::CString::npos) end = text.length();
+        out.info("%s\n", text.substr(start, end - start).c_str());
+        start = end + 1;
+    }
     return true;
 }
 
