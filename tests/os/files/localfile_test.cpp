@@ -192,6 +192,15 @@ TEST_F(LocalFile, QueryAndOwner) {
     EXPECT_FALSE(st.isWritable());
     EXPECT_FALSE(qxOS::isFileWritable(Filename(name("f"))));
 
+    // 3 GiB (sparse): the platform's 64 bits, the status's largest 32.
+    put("big", "");
+    fs::resize_file(dir_ / "big", 3ull << 30);
+    qx::sys::PathStatus ps;
+    ASSERT_EQ(qx::sys::statPath(name("big").asWChar(), &ps), 0);
+    EXPECT_EQ(ps.size, 3ll << 30);
+    EXPECT_FALSE(File::query(name("big"), st));
+    EXPECT_EQ(st.getSize(), 2147483647);
+
     // A missing name leaves the status as the caller set it.
     st.setSize(77);
     EXPECT_FALSE(File(name("gone")).getTransport()->query(st));

@@ -30,12 +30,6 @@ using WString = std::basic_string<WChar>;
 
 constexpr int kErrorInsufficientBuffer = 122;
 
-inline bool isSep(WChar c) {
-    return c == '\\' || c == '/';
-}
-inline bool isDriveLetter(WChar c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 size_t unitLength(const WChar* s) {
     size_t n = 0;
     while (s[n]) ++n;

@@ -7,17 +7,6 @@
 namespace qx {
 namespace sys {
 
-namespace {
-
-inline bool isSep(WChar c) {
-    return c == '\\' || c == '/';
-}
-inline bool isDriveLetter(WChar c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-}  // namespace
-
 int nativePath(const WChar* path, std::string& out) {
     out.clear();
     if (!path) return kErrorPathNotFound;

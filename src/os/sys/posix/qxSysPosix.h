@@ -10,6 +10,14 @@
 namespace qx {
 namespace sys {
 
+// Either separator of a Windows-shaped path.
+inline bool isSep(WChar c) {
+    return c == '\\' || c == '/';
+}
+inline bool isDriveLetter(WChar c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
 // A Windows-shaped path as the file system here names it: "\\?\" stripped,
 // every '\' turned into '/', a drive prefix "X:" dropped (so "X:\a" is "/a"
 // and "X:a" is relative to the current directory), strict UTF-16 to UTF-8.
