@@ -273,6 +273,14 @@ Error LocalFileTransport::readDir(qx::vector<IString>& names, bool fullPaths) {
     return e;
 }
 
+Error LocalFileTransport::copyTo(FileTransport& destination) {
+    if (!isOpen() && !destination.isOpen() &&
+        transportId().compare(destination.transportId()) == 0 &&
+        sys::sameFile(m_name.asWChar(), destination.getFullName().asWChar()))
+        return File::getError(File::kNoOverwritePermission);
+    return FileTransport::copyTo(destination);
+}
+
 Error LocalFileTransport::moveTo(FileTransport& destination) {
     FileStatus source;
     FileStatus target;

@@ -40,6 +40,9 @@ public:
     // Error 12 when the directory name with its separator is longer than
     // 260 units; a directory the system cannot list gives error 4.
     qxUtil::Error readDir(qx::vector<qxString::IString>& names, bool fullPaths) override;
+    // The base copy, refused with error 7 when the destination is this very
+    // file under another name (opening it for writing would empty it).
+    qxUtil::Error copyTo(FileTransport& destination) override;
     // Renames when it can, else copies and deletes.
     qxUtil::Error moveTo(FileTransport& destination) override;
     qxUtil::Error deleteSelf() override;

@@ -94,6 +94,11 @@ QX_API int fullPath(const WChar* path, WChar* buf, size_t cap, size_t* length);
 // source is never truncated).
 QX_API int copyFile(const WChar* from, const WChar* to, bool failIfExists);
 
+// True when both paths reach one existing file or directory (however they
+// are spelt, through links too); false when they differ or either is
+// missing.
+QX_API bool sameFile(const WChar* a, const WChar* b);
+
 // GetDiskFreeSpaceExW on a directory: the volume's size and the bytes the
 // caller may still use. 0, or a Win32 number.
 QX_API int diskFreeSpace(const WChar* dir, unsigned long long* totalBytes,

@@ -115,7 +115,7 @@ TEST_F(LocalFile, ReadWriteAndModes) {
     f.close();
     EXPECT_EQ(get("ten"), "AB23456789Z");
 
-    EXPECT_EQ(f.open(File::kText).num(), File::kIOProblem);  // no access bit
+    EXPECT_EQ(f.open(File::kText).num(), File::kIOProblem);   // no access bit
     EXPECT_EQ(f.read(buf, 1, &got).num(), File::kIOProblem);  // not open
     EXPECT_EQ(File(name("missing")).open(File::kRead).num(), File::kDoesNotExist);
     EXPECT_EQ(File(name("no\\such\\dir")).open(File::kWrite).num(), File::kDoesNotExist);
@@ -217,6 +217,13 @@ TEST_F(LocalFile, MoveRenamesOrCopies) {
     EXPECT_FALSE(a.moveTo(target));
     EXPECT_EQ(get("t"), "alpha");
     EXPECT_FALSE(fs::exists(dir_ / "a"));
+
+    // The same file under another spelling is never copied onto itself.
+    File again(name("sub\\..\\t"));
+    fs::create_directory(dir_ / "sub");
+    EXPECT_EQ(target.copyTo(again).num(), File::kNoOverwritePermission);
+    EXPECT_FALSE(again.moveTo(target));  // renamed onto itself
+    EXPECT_EQ(get("t"), "alpha");
 
     // Onto an existing file a rename would fail: the copy replaces it.
     put("b", "beta");

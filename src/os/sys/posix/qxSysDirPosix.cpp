@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -83,6 +84,18 @@ int unlinkFile(const WChar* path) {
     return errno == EISDIR || errno == EPERM ? kErrorAccessDenied : lastError();
 }
 
+namespace {
+
+// One name spelt two ways ("d\..\x" and "x"): Windows renames it onto
+// itself, successfully and without change. Two links to one file are two
+// names, and stay apart.
+bool samePath(const std::string& a, const std::string& b) {
+    char x[PATH_MAX], y[PATH_MAX];
+    return ::realpath(a.c_str(), x) && ::realpath(b.c_str(), y) && std::strcmp(x, y) == 0;
+}
+
+}  // namespace
+
 int renamePath(const WChar* from, const WChar* to) {
     if (const int rc = pathLengthError(from)) return rc;
     if (const int rc = pathLengthError(to)) return rc;
@@ -93,10 +106,12 @@ int renamePath(const WChar* from, const WChar* to) {
     // The kernel refuses to replace; where the file system cannot promise
     // that, a look first (another process may still slip in between).
     if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno == EEXIST || errno == ENOTEMPTY ? kErrorAlreadyExists : lastError();
+    if (errno != EINVAL && errno != ENOSYS) {
+        if (errno != EEXIST && errno != ENOTEMPTY) return lastError();
+        return samePath(src, dst) ? 0 : kErrorAlreadyExists;
+    }
     struct stat st;
-    if (::lstat(dst.c_str(), &st) == 0) return kErrorAlreadyExists;
+    if (::lstat(dst.c_str(), &st) == 0) return samePath(src, dst) ? 0 : kErrorAlreadyExists;
     return ::rename(src.c_str(), dst.c_str()) == 0 ? 0 : lastError();
 }
 

@@ -275,6 +275,14 @@ int copyFile(const WChar* from, const WChar* to, bool failIfExists) {
     return win32FromErrno(err);
 }
 
+bool sameFile(const WChar* a, const WChar* b) {
+    std::string x, y;
+    if (nativePath(a, x) != 0 || nativePath(b, y) != 0 || x.empty() || y.empty()) return false;
+    struct stat sx, sy;
+    return ::stat(x.c_str(), &sx) == 0 && ::stat(y.c_str(), &sy) == 0 && sx.st_dev == sy.st_dev &&
+           sx.st_ino == sy.st_ino;
+}
+
 int diskFreeSpace(const WChar* dir, unsigned long long* totalBytes,
                   unsigned long long* availableBytes) {
     if (const int rc = pathLengthError(dir)) return rc;

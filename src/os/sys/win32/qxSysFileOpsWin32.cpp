@@ -173,6 +173,26 @@ int ownerGroup(const WChar* path, char* owner, size_t ownerCap, char* group, siz
     return 0;
 }
 
+namespace {
+
+bool fileIdentity(const WChar* path, BY_HANDLE_FILE_INFORMATION* info) {
+    const HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(h, info) != 0;
+    CloseHandle(h);
+    return ok;
+}
+
+}  // namespace
+
+bool sameFile(const WChar* a, const WChar* b) {
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return fileIdentity(a, &x) && fileIdentity(b, &y) &&
+           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
 int makeSymbolicLink(const WChar* target, const WChar* link, bool directory) {
     if (const int rc = pathLengthError(link)) return rc;
     const DWORD flags = directory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
