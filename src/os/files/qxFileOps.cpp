@@ -159,7 +159,10 @@ void DirectoryIterator::visitDirectory(const iteratorEntry& dir) {
     if (auto* local = dynamic_cast<LocalFileTransport*>(file.getTransport())) {
         IString listed;
         WalkContext ctx{&m_queue, &listed};
-        local->listEntries(addWalked, &ctx, listed);
+        const int before = m_queue.size();
+        // A listing that fails part way yields nothing, as a failed one does.
+        if (local->listEntries(addWalked, &ctx, listed))
+            while (m_queue.size() > before) m_queue.pop_back();
         return;
     }
     qx::vector<IString> names;
