@@ -86,6 +86,19 @@ IString tempHome(const IString& name) {
     return dir;
 }
 
+// A name with a NUL inside would reach the system cut short, naming
+// another file: no call is made for it.
+bool cutShort(const IString& name) {
+    const qx::WChar* p = name.data();
+    for (unsigned i = 0, n = name.length(); i < n; ++i)
+        if (p[i] == 0) return true;
+    return false;
+}
+
+Error invalidName() {
+    return Error(File::kIOProblem, qxUtil::systemErrorText(sys::kErrorInvalidName));
+}
+
 IString joined(const IString& dir, const IString& entry) {
     IString out;
     out.assign(dir);
@@ -156,6 +169,7 @@ Error LocalFileTransport::write(const void* buffer, size_t size, size_t* put) {
 }
 
 Error LocalFileTransport::open(int mode) {
+    if (cutShort(m_name)) return invalidName();
     char text[4];
     closeStream();
     if (!modeText(mode, text)) return File::getError(File::kIOProblem);
@@ -165,6 +179,7 @@ Error LocalFileTransport::open(int mode) {
 }
 
 Error LocalFileTransport::openTemp(int mode) {
+    if (cutShort(m_name)) return invalidName();
     char text[4];
     closeStream();
     if (!modeText(mode, text)) return File::getError(File::kIOProblem);
@@ -205,11 +220,13 @@ Error LocalFileTransport::close() {
 }
 
 Error LocalFileTransport::makeDirectory() {
+    if (cutShort(m_name)) return invalidName();
     const int rc = sys::makeDirectory(m_name.asWChar());
     return rc == 0 ? Error() : File::getError(createCode(rc));
 }
 
 Error LocalFileTransport::makeTempDirectory() {
+    if (cutShort(m_name)) return invalidName();
     const IString dir = tempHome(m_name);
     int rc = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -234,6 +251,7 @@ Error LocalFileTransport::makeDirectoryAll() {
 }
 
 Error LocalFileTransport::listEntries(EntryFn add, void* ctx, IString& dir) {
+    if (cutShort(m_name)) return invalidName();
     dir.assign(m_name);
     if (!dir.empty() && dir[dir.length() - 1] != kSep) dir.append(kSep);
     if (dir.length() > static_cast<unsigned>(sys::kMaxPath))
@@ -274,6 +292,7 @@ Error LocalFileTransport::readDir(qx::vector<IString>& names, bool fullPaths) {
 }
 
 Error LocalFileTransport::copyTo(FileTransport& destination) {
+    if (cutShort(m_name)) return invalidName();
     if (!isOpen() && !destination.isOpen() &&
         transportId().compare(destination.transportId()) == 0 &&
         sys::sameFile(m_name.asWChar(), destination.getFullName().asWChar()))
@@ -282,6 +301,7 @@ Error LocalFileTransport::copyTo(FileTransport& destination) {
 }
 
 Error LocalFileTransport::moveTo(FileTransport& destination) {
+    if (cutShort(m_name)) return invalidName();
     FileStatus source;
     FileStatus target;
     if (Error e = query(source)) return e;
@@ -296,6 +316,7 @@ Error LocalFileTransport::moveTo(FileTransport& destination) {
 }
 
 Error LocalFileTransport::deleteSelf() {
+    if (cutShort(m_name)) return invalidName();
     if (isDirectory()) {
         const int rc = sys::removeDirectory(m_name.asWChar());
         if (rc == 0) return Error();
@@ -306,7 +327,7 @@ Error LocalFileTransport::deleteSelf() {
 }
 
 bool LocalFileTransport::isDirectory() {
-    if (m_directoryKnown) return m_directory;
+    if (m_directoryKnown || cutShort(m_name)) return m_directory;
     IString path;
     path.assign(m_name);
     const unsigned n = path.length();
@@ -347,6 +368,7 @@ IString LocalFileTransport::transportId() {
 }
 
 Error LocalFileTransport::query(FileStatus& status) {
+    if (cutShort(m_name)) return invalidName();
     IString path;
     if (m_name.empty())
         path.assign(m_name);
@@ -376,6 +398,7 @@ Error LocalFileTransport::queryOwnerGroup(FileStatus& status) {
     status.setOwner(CString("Unknown"));
     status.setGroup(CString("Unknown"));
     const Error failed(-1, "Failed to query Owner/Group of %s", m_name.asUTF8());
+    if (cutShort(m_name)) return failed;
 
     // The long form of the absolute name reaches past the classic limit.
     Error result;

@@ -143,6 +143,15 @@ TEST_F(LocalFile, OpenRefusals) {
     bad.append('\\');
     bad.append(lone);
     EXPECT_NE(File(bad).open(File::kWrite).num(), 0);
+    // Nor does a name with a NUL inside: it never reaches the system cut short.
+    put("keep", "keep");
+    IString nul = name("keep");
+    nul.append(static_cast<qx::WChar>(0));
+    nul.append('x');
+    File cut(nul);
+    EXPECT_EQ(cut.open(File::kWrite).num(), File::kIOProblem);
+    EXPECT_EQ(cut.deleteSelf(0).num(), File::kIOProblem);
+    EXPECT_EQ(get("keep"), "keep");
 }
 
 TEST_F(LocalFile, Directories) {
