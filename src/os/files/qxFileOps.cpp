@@ -180,6 +180,8 @@ void DirectoryIterator::visitDirectory(const iteratorEntry& dir) {
 // --- free functions ----------------------------------------------------------------
 
 Error fileCopy(const Filename& from, const Filename& to, bool overwrite) {
+    if (LocalFileTransport::cutShort(from.name()) || LocalFileTransport::cutShort(to.name()))
+        return Error(1, qxUtil::systemErrorText(sys::kErrorInvalidName));
     const int rc = sys::copyFile(from.name().asWChar(), to.name().asWChar(), !overwrite);
     if (rc == 0) return Error();
     const int num = rc == sys::kErrorFileNotFound ? 2 : rc == sys::kErrorFileExists ? 3 : 1;
@@ -196,6 +198,8 @@ Error fileCopy(const qx::WChar* from, const qx::WChar* to, bool overwrite) {
 }
 
 Error fileDelete(const Filename& name) {
+    if (LocalFileTransport::cutShort(name.name()))
+        return Error(1, qxUtil::systemErrorText(sys::kErrorInvalidName));
     const int rc = sys::unlinkFile(name.name().asWChar());
     return rc == 0 ? Error() : Error(1, qxUtil::systemErrorText(rc));
 }
@@ -224,6 +228,8 @@ Error fileMove(const qx::WChar* from, const qx::WChar* to, bool overwrite) {
 
 Error fileRename(const Filename& from, const Filename& to) {
     if (from.dirname().compare(to.dirname()) != 0) return fileMove(from, to, true);
+    if (LocalFileTransport::cutShort(from.name()) || LocalFileTransport::cutShort(to.name()))
+        return Error(6, "Unkown system error.");
     const int rc = sys::renamePath(from.name().asWChar(), to.name().asWChar());
     if (rc == 0) return Error();
     // The runtime's errno: an existing target is EACCES there.
@@ -300,7 +306,7 @@ bool validMode(const char* mode) {
 }  // namespace
 
 std::FILE* fopen(const IString& name, const CString& mode) {
-    if (!validMode(mode.c_str())) {
+    if (!validMode(mode.c_str()) || LocalFileTransport::cutShort(name)) {
         errno = EINVAL;
         return nullptr;
     }

@@ -102,7 +102,8 @@ QX_API bool isFileWritable(const Filename& name);
 // name's trunk: "con.txt" is one, "con.tar.gz" is not.
 QX_API bool isWindowsReservedDeviceName(const Filename& name);
 // The C runtime's stream for name; mode is the runtime's mode text. Null
-// when it cannot be opened. 8-bit names are UTF-8.
+// when it cannot be opened (a mode the runtime would reject, a name with a
+// NUL inside). 8-bit names are UTF-8.
 QX_API std::FILE* fopen(const qxString::IString& name, const qxString::CString& mode);
 QX_API std::FILE* fopen(const qxString::CString& name, const qxString::CString& mode);
 

@@ -86,15 +86,6 @@ IString tempHome(const IString& name) {
     return dir;
 }
 
-// A name with a NUL inside would reach the system cut short, naming
-// another file: no call is made for it.
-bool cutShort(const IString& name) {
-    const qx::WChar* p = name.data();
-    for (unsigned i = 0, n = name.length(); i < n; ++i)
-        if (p[i] == 0) return true;
-    return false;
-}
-
 Error invalidName() {
     return Error(File::kIOProblem, qxUtil::systemErrorText(sys::kErrorInvalidName));
 }
@@ -130,6 +121,13 @@ FileTransport* LocalFileTransportFactory::create(const IString& name) {
 }
 
 // --- transport -----------------------------------------------------------------
+
+bool LocalFileTransport::cutShort(const IString& name) {
+    const qx::WChar* p = name.data();
+    for (unsigned i = 0, n = name.length(); i < n; ++i)
+        if (p[i] == 0) return true;
+    return false;
+}
 
 LocalFileTransport::LocalFileTransport(const IString& name)
     : m_stream(nullptr), m_directoryKnown(false), m_directory(false) {

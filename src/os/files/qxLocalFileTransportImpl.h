@@ -65,6 +65,10 @@ public:
     using EntryFn = void (*)(void* ctx, const qx::WChar* name, size_t length, unsigned kind);
     qxUtil::Error listEntries(EntryFn add, void* ctx, qxString::IString& dir);
 
+    // A name with a NUL inside would reach the system cut short, naming
+    // another file: no system call is made for such a name.
+    static bool cutShort(const qxString::IString& name);
+
 private:
     void rename(const qxString::IString& name);
     void closeStream();

@@ -151,6 +151,8 @@ TEST_F(LocalFile, OpenRefusals) {
     File cut(nul);
     EXPECT_EQ(cut.open(File::kWrite).num(), File::kIOProblem);
     EXPECT_EQ(cut.deleteSelf(0).num(), File::kIOProblem);
+    EXPECT_EQ(qxOS::fileDelete(Filename(nul)).num(), 1);
+    EXPECT_EQ(qxOS::fopen(nul, qxString::CString("wb")), nullptr);
     EXPECT_EQ(get("keep"), "keep");
 }
 
