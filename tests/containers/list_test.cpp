@@ -188,9 +188,10 @@ TYPED_TEST(ListModel, RandomOperationsMatchStdList) {
         auto rnd = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
         qx::list<T> q[2];
         std::list<int> m[2];
+        auto nth = [](auto& c, int i) { return std::next(c.begin(), i); };
         auto pos = [&](int k, int& i) {  // the same random position in both
             i = rnd(static_cast<int>(m[k].size()) + 1);
-            return std::next(q[k].begin(), i);
+            return nth(q[k], i);
         };
         for (int step = 0; step < 6000; ++step) {
             const int k = rnd(2), o = 1 - k;
@@ -207,15 +208,15 @@ TYPED_TEST(ListModel, RandomOperationsMatchStdList) {
             if (op == 2) {
                 auto it = a.emplace(pos(k, i), v);
                 EXPECT_EQ(valueOf(*it), v);
-                ma.insert(std::next(ma.begin(), i), v);
+                ma.insert(nth(ma, i), v);
             } else if (op == 3) {
                 const int n = rnd(8);
                 a.insert(pos(k, i), n, T(v));
-                ma.insert(std::next(ma.begin(), i), n, v);
+                ma.insert(nth(ma, i), n, v);
             } else if (op == 4) {  // an array, another list's range, or a generic range
                 const std::vector<T> src = {T(v), T(v + 1), T(v + 2)};
                 auto at = pos(k, i);
-                auto mit = std::next(ma.begin(), i);
+                auto mit = nth(ma, i);
                 if (rnd(2)) {
                     a.insert(at, src.data(), src.data() + 3);
                 } else {
@@ -225,28 +226,28 @@ TYPED_TEST(ListModel, RandomOperationsMatchStdList) {
                 ma.insert(mit, {v, v + 1, v + 2});
             } else if (op == 5) {
                 auto it = pos(k, j);
-                auto first = std::next(q[o].begin(), rnd(q[o].size() + 1));
+                auto first = nth(q[o], rnd(q[o].size() + 1));
                 const int n = static_cast<int>(std::distance(first, q[o].end()));
                 auto mfirst = std::prev(m[o].end(), n);
                 a.insert(it, first, q[o].end());
-                ma.insert(std::next(ma.begin(), j), mfirst, m[o].end());
+                ma.insert(nth(ma, j), mfirst, m[o].end());
             }
             if (op == 6 && !ma.empty()) a.pop_front(), ma.pop_front();
             if (op == 7 && !ma.empty()) a.pop_back(), ma.pop_back();
             if (op == 8 && !ma.empty()) {
                 i = rnd(static_cast<int>(ma.size()));
-                auto next = a.erase(std::next(a.begin(), i));
-                ma.erase(std::next(ma.begin(), i));
+                auto next = a.erase(nth(a, i));
+                ma.erase(nth(ma, i));
                 EXPECT_EQ(std::distance(a.begin(), next), i);
             } else if (op == 9) {
                 i = rnd(static_cast<int>(ma.size()) + 1);
                 j = i + rnd(static_cast<int>(ma.size()) - i + 1);
-                a.erase(std::next(a.begin(), i), std::next(a.begin(), j));
-                ma.erase(std::next(ma.begin(), i), std::next(ma.begin(), j));
+                a.erase(nth(a, i), nth(a, j));
+                ma.erase(nth(ma, i), nth(ma, j));
             } else if (op == 10) {  // whole, one element, or a range of the other list
                 const int form = rnd(3);
                 auto at = pos(k, i);
-                auto mat = std::next(ma.begin(), i);
+                auto mat = nth(ma, i);
                 if (form == 0) {
                     a.splice(at, q[o]), ma.splice(mat, m[o]);
                 } else if (!m[o].empty()) {
@@ -254,23 +255,21 @@ TYPED_TEST(ListModel, RandomOperationsMatchStdList) {
                     const int l =
                         form == 1 ? f + 1 : f + rnd(static_cast<int>(m[o].size()) - f + 1);
                     if (form == 1)
-                        a.splice(at, q[o], std::next(q[o].begin(), f));
+                        a.splice(at, q[o], nth(q[o], f));
                     else
-                        a.splice(at, q[o], std::next(q[o].begin(), f), std::next(q[o].begin(), l));
-                    ma.splice(mat, m[o], std::next(m[o].begin(), f), std::next(m[o].begin(), l));
+                        a.splice(at, q[o], nth(q[o], f), nth(q[o], l));
+                    ma.splice(mat, m[o], nth(m[o], f), nth(m[o], l));
                 }
             } else if (op == 11 && !ma.empty()) {  // within the list, outside the range
                 const int n = static_cast<int>(ma.size());
                 const int f = rnd(n), l = f + 1 + rnd(n - f);
                 const int at = rnd(n - (l - f) + 1);
                 const int p = at < f ? at : at + (l - f);
-                a.splice(std::next(a.begin(), p), a, std::next(a.begin(), f),
-                         std::next(a.begin(), l));
-                ma.splice(std::next(ma.begin(), p), ma, std::next(ma.begin(), f),
-                          std::next(ma.begin(), l));
+                a.splice(nth(a, p), a, nth(a, f), nth(a, l));
+                ma.splice(nth(ma, p), ma, nth(ma, f), nth(ma, l));
                 i = rnd(n), j = rnd(n + 1);  // one node, possibly before itself
-                a.splice(std::next(a.begin(), j), a, std::next(a.begin(), i));
-                ma.splice(std::next(ma.begin(), j), ma, std::next(ma.begin(), i));
+                a.splice(nth(a, j), a, nth(a, i));
+                ma.splice(nth(ma, j), ma, nth(ma, i));
             } else if (op == 12) {
                 const int before = static_cast<int>(ma.size());
                 ma.remove(v % 10);

@@ -246,12 +246,10 @@ void runDifferential(unsigned seed) {
     }
 }
 
-TEST(VectorDifferential, TrivialTypes) {
+TEST(VectorDifferential, TrivialAndOwningTypes) {
+    const int live = g_live;
     runDifferential<int>(1234u);
     runDifferential<int*>(5678u);
-}
-TEST(VectorDifferential, OwningType) {
-    const int live = g_live;
     runDifferential<Tracked>(9012u);
     EXPECT_EQ(g_live, live);
 }
@@ -322,10 +320,7 @@ TEST(VectorStd, AlgorithmsAndComparisons) {
     qx::vector<int> v = {5, 3, 9, 1};
     std::sort(v.begin(), v.end());
     EXPECT_EQ(v, (qx::vector<int>{1, 3, 5, 9}));
-    EXPECT_EQ(std::find(v.begin(), v.end(), 5) - v.begin(), 2);
-    EXPECT_LT((qx::vector<int>{1, 3}), v);
-    EXPECT_FALSE(v < v);
-    EXPECT_NE(v, (qx::vector<int>{1, 3, 5}));
+    EXPECT_TRUE((qx::vector<int>{1, 3}) < v && !(v < v) && v != qx::vector<int>({1, 3, 5}));
     EXPECT_EQ(v.at(3), 9);
     EXPECT_THROW(v.at(4), std::out_of_range);
     EXPECT_THROW(v.at(-1), std::out_of_range);
