@@ -168,7 +168,6 @@ TEST(CString, ConstructionKeepsEveryByte) {
     EXPECT_EQ(text(copy), std::string("ab\0cd", 5));
     EXPECT_EQ(text(assigned), std::string("ab\0cd", 5));
     EXPECT_EQ(text(CString(std::string_view("x\0y", 3))), std::string("x\0y", 3));
-    EXPECT_EQ(text(five.substr(1, 3)), std::string("b\0c", 3));
 
     char* heap = five.copyAsChar();
     EXPECT_EQ(std::memcmp(heap, "ab\0cd", 6), 0);  // the text and its NUL
@@ -201,15 +200,11 @@ TEST(CString, CapacityGrowthAndReserve) {
     CString big;
     big.append(std::string(100, 'z').c_str());
     EXPECT_EQ(big.capacity(), 111u);
-    CString r("abc");
-    EXPECT_EQ(r.reserve(100), 111u);
-    EXPECT_EQ(r.reserve(15), 15u);  // the largest request that goes back inline
-    EXPECT_EQ(text(r), "abc");
 }
 
-// Positions and plain searches are covered by the model above; these are the
-// predicate searches, the strips by example and the erase of an empty string.
-TEST(CString, PredicateSearchesStripsAndEdges) {
+// Positions, plain searches, strips and erase edges are covered by the model
+// above; these are the predicate searches and the blanks it never makes.
+TEST(CString, PredicateSearchesAndSpaceStrips) {
     const CString d("a1b2");
     EXPECT_EQ(d.find(qxString::isDigit), 1u);
     EXPECT_EQ(d.find(qxString::isDigit, 2), 3u);
@@ -219,15 +214,8 @@ TEST(CString, PredicateSearchesStripsAndEdges) {
     EXPECT_EQ(d.rfind(qxString::isDigit, 99), 3u);
     EXPECT_EQ(d.rfind(qxString::isDigit, 0), npos);
     EXPECT_EQ(CString().rfind(qxString::isDigit), npos);
-    EXPECT_EQ(CString("abc").find('b', 5), npos);
-    EXPECT_EQ(CString("abcab").rfind('a', npos), 3u);
-
-    EXPECT_EQ(text(CString("xxaxx").strip('x')), "axx");
-    EXPECT_EQ(text(CString("xxaxx").rstrip('x')), "xxa");
-    EXPECT_EQ(text(CString("  a ").stripSpaces()), "a ");
+    EXPECT_EQ(text(CString("\v\f\t\na ").stripSpaces()), "a ");
     EXPECT_EQ(text(CString(" \ta\n\r").rstripSpaces()), " \ta");
-    EXPECT_NO_THROW(CString().erase(10, 1));
-    EXPECT_THROW(CString("abc").erase(10, 1), std::out_of_range);
     EXPECT_EQ(text(CString("abc").remove(1, npos)), "a");
 }
 
@@ -252,8 +240,6 @@ TEST(CString, ComparisonsUseUnsignedBytesAndLength) {
     EXPECT_GT(CString("abcd").compareNoCase(CString("ABC")), 0);
     EXPECT_LT(CString("a").collate(CString("b")), 0);
     EXPECT_EQ(CString("ABC").collateNoCase(CString("abc")), 0);
-    EXPECT_EQ(text(CString("aB1\xC9").toUpperCase()), "AB1\xC9");
-    EXPECT_EQ(text(CString("Ab1\xC9").toLowerCase()), "ab1\xC9");
 
     EXPECT_EQ(text(qxString::plus(a, CString("x\0y", 3))), std::string("abcx\0y", 6));
     CString acc("1");

@@ -17,6 +17,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -61,15 +62,8 @@ std::u16string rewrite(const WChar* fmt) {
     return s;
 }
 
-unsigned cvformat(CString& s, const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    const unsigned r = s.vformat(fmt, ap);
-    va_end(ap);
-    return r;
-}
-template <class F>
-unsigned ivformat(IString& s, const F* fmt, ...) {
+template <class S, class F>
+unsigned vformat(S& s, const F* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     const unsigned r = s.vformat(fmt, ap);
@@ -308,15 +302,12 @@ TEST(Format, DecimalTextOf64BitIntegers) {
     for (const auto& c : unsignedCases) EXPECT_EQ(asciiToUInt64(c.in), c.want) << c.in;
 
     char* a = int64ToAscii(INT64_MIN, 0);
-    char* b = int64ToAscii(INT64_MAX, 1);
-    char* c = int64ToAscii(0, 2);
     char* d = uint64ToAscii(UINT64_MAX, 0);
-    char* e = uint64ToAscii(42, 1);
+    EXPECT_STREQ(int64ToAscii(INT64_MAX, 1), "9223372036854775807");
+    EXPECT_STREQ(int64ToAscii(0, 2), "0");
+    EXPECT_STREQ(uint64ToAscii(42, 1), "42");
     EXPECT_STREQ(a, "-9223372036854775808");
-    EXPECT_STREQ(b, "9223372036854775807");
-    EXPECT_STREQ(c, "0");
     EXPECT_STREQ(d, "18446744073709551615");
-    EXPECT_STREQ(e, "42");
     EXPECT_EQ(int64ToAscii(1, 3), nullptr);
     EXPECT_EQ(uint64ToAscii(1, -1), nullptr);
     EXPECT_EQ(int64ToAscii(-7, 0), a);  // same buffer, new text
@@ -332,64 +323,60 @@ TEST(Format, UnitTestFlagOnlyEverGetsSet) {
     EXPECT_TRUE(isThisAUnitTest());
 }
 
+// What a format call returned, with the text it left.
+template <class Text>
+using Result = std::pair<unsigned, Text>;
+Result<std::string> after(const CString& s, unsigned r) {
+    return {r, std::string(s.c_str(), s.length())};
+}
+Result<std::u16string> after(const IString& s, unsigned r) {
+    return {r, text(s)};
+}
+
 TEST(Format, CStringFormatGrowsUntilTheTextFits) {
+    using R = Result<std::string>;
     CString s("old");
     // Around the first buffer of 256 and the next one of 1280.
     for (unsigned n :
          {1u, 253u, 254u, 255u, 256u, 257u, 1000u, 1277u, 1278u, 1279u, 1280u, 102400u}) {
         const std::string want(n, 'a' + n % 26);
-        ASSERT_EQ(s.format("%s", want.c_str()), n);
-        EXPECT_EQ(std::string(s.c_str(), s.length()), want);
+        ASSERT_EQ(after(s, s.format("%s", want.c_str())), R(n, want));
     }
-    EXPECT_EQ(s.format(1, "abc"), 3u);
-    EXPECT_EQ(std::string(s.c_str()), "abc");
-    EXPECT_EQ(s.format("%s", ""), npos);
-    EXPECT_EQ(s.format(""), npos);
-    EXPECT_EQ(s.format("%q"), npos);
-    EXPECT_EQ(std::string(s.c_str()), "abc");
+    EXPECT_EQ(after(s, s.format(1, "abc")), R(3, "abc"));
+    EXPECT_EQ(after(s, s.format("%s", "")), R(npos, "abc"));  // failures leave the text
+    EXPECT_EQ(after(s, s.format("")), R(npos, "abc"));
+    EXPECT_EQ(after(s, s.format("%q")), R(npos, "abc"));
 
     const CString fmt("%s-%05d");
-    EXPECT_EQ(s.format(&fmt, "id", 42), 8u);
-    EXPECT_EQ(std::string(s.c_str()), "id-00042");
-    EXPECT_EQ(s.format(2, &fmt, "x", -1), 7u);
-    EXPECT_EQ(std::string(s.c_str()), "x--0001");
+    EXPECT_EQ(after(s, s.format(&fmt, "id", 42)), R(8, "id-00042"));
+    EXPECT_EQ(after(s, s.format(2, &fmt, "x", -1)), R(7, "x--0001"));
     s = "[%s]";
-    EXPECT_EQ(s.format(&s, "self"), 6u);  // the format is the string itself
-    EXPECT_EQ(std::string(s.c_str()), "[self]");
-    EXPECT_EQ(cvformat(s, "%d+%I64u", 1, UINT64_MAX), 22u);
-    EXPECT_EQ(std::string(s.c_str()), "1+18446744073709551615");
+    EXPECT_EQ(after(s, s.format(&s, "self")), R(6, "[self]"));  // the format is the string itself
+    EXPECT_EQ(after(s, vformat(s, "%d+%I64u", 1, UINT64_MAX)), R(22, "1+18446744073709551615"));
 }
 
 TEST(Format, IStringFormatInAllItsForms) {
+    using R = Result<std::u16string>;
     IString s(QX_W("old"));
     EXPECT_EQ(std::string(s.asChar()), "old");
-    EXPECT_EQ(s.format("%s=%S", "name", QX_W("value")), 10u);
-    EXPECT_EQ(text(s), u"name=value");
+    EXPECT_EQ(after(s, s.format("%s=%S", "name", QX_W("value"))), R(10, u"name=value"));
     EXPECT_EQ(std::string(s.asChar()), "name=value");  // the 8-bit copy follows
-    EXPECT_EQ(s.format(QX_W("%s=%S|%d"), "k", QX_W("\u4E2D"), 5), 5u);
-    EXPECT_EQ(text(s), u"k=\u4E2D|5");
-    EXPECT_EQ(s.format(1, QX_W("%c%C"), 'a', u'b'), 2u);
-    EXPECT_EQ(text(s), u"ab");
-    EXPECT_EQ(s.format(QX_W("")), npos);
-    EXPECT_EQ(s.format("%s", ""), npos);
-    EXPECT_EQ(s.format(QX_W("%q")), npos);
-    EXPECT_EQ(text(s), u"ab");
+    EXPECT_EQ(after(s, s.format(QX_W("%s=%S|%d"), "k", QX_W("\u4E2D"), 5)), R(5, u"k=\u4E2D|5"));
+    EXPECT_EQ(after(s, s.format(1, QX_W("%c%C"), 'a', u'b')), R(2, u"ab"));
+    EXPECT_EQ(after(s, s.format(QX_W(""))), R(npos, u"ab"));  // failures leave the text
+    EXPECT_EQ(after(s, s.format("%s", "")), R(npos, u"ab"));
+    EXPECT_EQ(after(s, s.format(QX_W("%q"))), R(npos, u"ab"));
 
     const std::u16string big(5000, u'\u00E9');
-    EXPECT_EQ(s.format(QX_W("%S"), reinterpret_cast<const WChar*>(big.c_str())), 5000u);
-    EXPECT_TRUE(text(s) == big);
+    EXPECT_TRUE(after(s, s.format(QX_W("%S"), reinterpret_cast<const WChar*>(big.c_str()))) ==
+                R(5000, big));
 
     const IString fmt(QX_W("<%s:%S>"));
-    EXPECT_EQ(s.format(&fmt, "a", QX_W("b")), 5u);
-    EXPECT_EQ(text(s), u"<a:b>");
-    EXPECT_EQ(s.format(3, &fmt, "c", QX_W("d")), 5u);
-    EXPECT_EQ(text(s), u"<c:d>");
-    EXPECT_EQ(s.format(2, "%s%S%d", "x", QX_W("y"), 1234), 6u);
-    EXPECT_EQ(text(s), u"xy1234");
-    EXPECT_EQ(ivformat(s, QX_W("%S/%s"), QX_W("w"), "n"), 3u);
-    EXPECT_EQ(text(s), u"w/n");
-    EXPECT_EQ(ivformat(s, "%s/%S", "n", QX_W("w")), 3u);
-    EXPECT_EQ(text(s), u"n/w");
+    EXPECT_EQ(after(s, s.format(&fmt, "a", QX_W("b"))), R(5, u"<a:b>"));
+    EXPECT_EQ(after(s, s.format(3, &fmt, "c", QX_W("d"))), R(5, u"<c:d>"));
+    EXPECT_EQ(after(s, s.format(2, "%s%S%d", "x", QX_W("y"), 1234)), R(6, u"xy1234"));
+    EXPECT_EQ(after(s, vformat(s, QX_W("%S/%s"), QX_W("w"), "n")), R(3, u"w/n"));
+    EXPECT_EQ(after(s, vformat(s, "%s/%S", "n", QX_W("w"))), R(3, u"n/w"));
     EXPECT_EQ(std::string(s.asChar()), "n/w");
 }
 
