@@ -156,29 +156,9 @@ TEST(Utf8Encode, LoneSurrogatesBecomeReplacements) {
     EXPECT_EQ(std::string(out, 3), fffd);
 }
 
-TEST(Utf8Codec, NposCountsAndWritesTheNul) {
-    const char* text = "h\xC3\xA9";
-    EXPECT_EQ(fromUtf8(text, kNpos), Count(3, true));
-    WChar w[4] = {kGuardUnit, kGuardUnit, kGuardUnit, kGuardUnit};
-    EXPECT_EQ(UTF8toWCS(text, 3, w, 2), 2u);
-    EXPECT_EQ(units(w, 3), (Units{'h', 0xE9, kGuardUnit}));
-    EXPECT_EQ(UTF8toWCS(text, kNpos, w, 3), 3u);
-    EXPECT_EQ(units(w, 4), (Units{'h', 0xE9, 0, kGuardUnit}));
-    // An explicit length carries embedded NULs; npos stops at the first.
-    EXPECT_EQ(UTF8toWCS("a\0b", 3, w, 4), 3u);
-    EXPECT_EQ(units(w, 3), (Units{'a', 0, 'b'}));
-    EXPECT_EQ(fromUtf8("a\0b", kNpos), Count(2, true));
-
-    const WString text16 = QX_W("h\u00E9");
-    EXPECT_EQ(toUtf8(text16.c_str(), kNpos), Count(4, true));
-    char b[5] = {kGuardByte, kGuardByte, kGuardByte, kGuardByte, kGuardByte};
-    EXPECT_EQ(WCStoUTF8(text16.c_str(), 2, b, 3), 3u);
-    EXPECT_EQ(std::string(b, 4), "h\xC3\xA9" + std::string(1, kGuardByte));
-    EXPECT_EQ(WCStoUTF8(text16.c_str(), kNpos, b, 4), 4u);
-    EXPECT_EQ(std::string(b, 5), std::string("h\xC3\xA9\0", 4) + kGuardByte);
-}
-
-TEST(Utf8Codec, SmallDestinationGivesZeroAndStaysInBounds) {
+// Too small a destination gives 0 and stays in bounds; the exact size takes
+// the text, and with npos its NUL.
+TEST(Utf8Codec, DestinationSizesAndTheNul) {
     const std::string text =
         std::string(20, 'x') + "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80" + std::string(17, 'y');
     bool ok = false;
@@ -187,20 +167,29 @@ TEST(Utf8Codec, SmallDestinationGivesZeroAndStaysInBounds) {
         SCOPED_TRACE(npos ? "npos" : "explicit length");
         const unsigned need = static_cast<unsigned>(text16.size()) + npos;
         const unsigned len = npos ? kNpos : static_cast<unsigned>(text.size());
+        EXPECT_EQ(fromUtf8(text.c_str(), len), Count(need, true));
         for (unsigned size = 0; size <= need; ++size) {
             std::vector<WChar> buf(size + kGuard, kGuardUnit);
             EXPECT_EQ(UTF8toWCS(text.c_str(), len, buf.data(), size), size == need ? need : 0u);
             EXPECT_EQ(units(buf.data() + size, kGuard), Units(kGuard, kGuardUnit)) << size;
+            EXPECT_TRUE(size < need || WString(buf.data(), size) == text16 + WString(npos, 0));
         }
         const unsigned needBytes = static_cast<unsigned>(text.size()) + npos;
         const unsigned len16 = npos ? kNpos : static_cast<unsigned>(text16.size());
+        EXPECT_EQ(toUtf8(text16.c_str(), len16), Count(needBytes, true));
         for (unsigned size = 0; size <= needBytes; ++size) {
             std::string buf(size + kGuard, kGuardByte);
             EXPECT_EQ(WCStoUTF8(text16.c_str(), len16, &buf[0], size),
                       size == needBytes ? size : 0u);
             EXPECT_EQ(buf.substr(size), std::string(kGuard, kGuardByte)) << size;
+            EXPECT_TRUE(size < needBytes || buf.substr(0, size) == text + std::string(npos, '\0'));
         }
     }
+    // An explicit length carries embedded NULs; npos stops at the first.
+    WChar w[3];
+    EXPECT_EQ(UTF8toWCS("a\0b", 3, w, 3), 3u);
+    EXPECT_EQ(units(w, 3), (Units{'a', 0, 'b'}));
+    EXPECT_EQ(fromUtf8("a\0b", kNpos), Count(2, true));
 }
 
 TEST(Utf8Codec, NullEmptyAndMarkedInputs) {
@@ -213,13 +202,9 @@ TEST(Utf8Codec, NullEmptyAndMarkedInputs) {
 
     const std::string markedText = bytes({0xEF, 0xBB, 0xBF, 'A'});
     const char* marked = markedText.c_str();
-    EXPECT_EQ(detectUTF8BOM(marked, 4), 3);
-    EXPECT_EQ(detectUTF8BOM(marked, 3), 3);
-    EXPECT_EQ(detectUTF8BOM(marked, 2), 0);
-    EXPECT_EQ(detectUTF8BOM(marked, -1), 3);
-    EXPECT_EQ(detectUTF8BOM("A\xBB\xBF", -1), 0);
-    EXPECT_EQ(detectUTF8BOM("\xEF\xBB", -1), 0);
-    EXPECT_EQ(detectUTF8BOM(nullptr, -1), 0);
+    for (int len : {4, 3, -1}) EXPECT_EQ(detectUTF8BOM(marked, len), 3) << len;
+    for (const char* s : {marked, "A\xBB\xBF", "\xEF\xBB", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(detectUTF8BOM(s, s == marked ? 2 : -1), 0) << (s ? s : "null");
 
     EXPECT_EQ(fromUtf8(marked, 4), Count(1, true));
     EXPECT_EQ(fromUtf8(marked, 4, true), Count(2, true));
