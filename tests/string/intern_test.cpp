@@ -139,22 +139,6 @@ TEST_F(Intern, SortFunctorsOrderByText) {
 
 std::mutex s_mutex;
 std::atomic<int> s_locks{0};
-// Yielding first widens the window between a count reaching 0 and the lock
-// that removes its record, where the other thread may revive the record.
-void lockHook() {
-    std::this_thread::yield();
-    s_mutex.lock();
-    ++s_locks;
-}
-void unlockHook() {
-    s_mutex.unlock();
-}
-int incrementHook(int& c) {
-    return __atomic_add_fetch(&c, 1, __ATOMIC_ACQ_REL);
-}
-int decrementHook(int& c) {
-    return __atomic_sub_fetch(&c, 1, __ATOMIC_ACQ_REL);
-}
 
 // Two threads intern, copy and drop dynamic handles of a few texts (so
 // records keep dying and being re-created under each other's hands), and
@@ -162,7 +146,18 @@ int decrementHook(int& c) {
 // two threads must agree on the constant records, and at the end only the
 // constant records are left.
 TEST_F(Intern, TwoThreadsWithLockHooks) {
-    sharedStringThreading(lockHook, unlockHook, incrementHook, decrementHook);
+    // The lock hook yields first: that widens the window between a count
+    // reaching 0 and the lock that removes its record, where the other thread
+    // may revive the record.
+    sharedStringThreading(
+        [] {
+            std::this_thread::yield();
+            s_mutex.lock();
+            ++s_locks;
+        },
+        [] { s_mutex.unlock(); },
+        [](int& c) { return __atomic_add_fetch(&c, 1, __ATOMIC_ACQ_REL); },
+        [](int& c) { return __atomic_sub_fetch(&c, 1, __ATOMIC_ACQ_REL); });
     const int kTexts = 12;
     std::vector<std::string> names;
     for (int i = 0; i < kTexts; ++i) names.push_back("text-" + std::to_string(i));
