@@ -1,4 +1,5 @@
 #include "os/files/qxFilename.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -207,26 +208,11 @@ TEST(Filename, CEntryPoints) {
 
 // Each test works in a fresh directory and leaves the working directory as
 // it found it.
-class FilenameDisk : public testing::Test {
+class FilenameDisk : public ScratchDir {
 protected:
-    void SetUp() override {
-        saved_ = fs::current_path();
-        dir_ = fs::canonical(fs::temp_directory_path()) /
-               ("qx_filename_" + std::to_string(testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(saved_);
-        fs::remove_all(dir_);
-    }
     static IString lib(const fs::path& p) {
         return IString(p.u8string().c_str(), qxString::EncodingUTF8);
     }
-
-    fs::path saved_;
-    fs::path dir_;
 };
 
 TEST_F(FilenameDisk, MakeDirAndWorkingDirectory) {

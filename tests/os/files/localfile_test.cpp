@@ -3,6 +3,7 @@
 // temporary names, on the real disk of each target.
 #include "os/sys/qxSysFile.h"
 #include "qxbase.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -30,21 +31,8 @@ std::string str(const IString& s) {
     return s.asUTF8();
 }
 
-class LocalFile : public testing::Test {
+class LocalFile : public ScratchDir {
 protected:
-    void SetUp() override {
-        dir_ = fs::canonical(fs::temp_directory_path()) /
-               ("qx_local_" + std::to_string(testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        for (const auto& e : fs::recursive_directory_iterator(dir_, ec))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
     // The path in Windows shape, as the library's callers spell it.
     std::string at(const std::string& rel) const {
         std::string s = (rel.empty() ? dir_ : dir_ / rel).u8string();
@@ -53,19 +41,6 @@ protected:
         return s;
     }
     IString name(const std::string& rel) const { return u8(at(rel)); }
-    void put(const std::string& rel, const std::string& bytes) {
-        std::ofstream(dir_ / rel, std::ios::binary) << bytes;
-    }
-    std::string get(const std::string& rel) {
-        std::ifstream in(dir_ / rel, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    void readOnly(const std::string& rel) {
-        fs::permissions(dir_ / rel,
-                        fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                        fs::perm_options::remove);
-    }
-    fs::path dir_;
 };
 
 TEST_F(LocalFile, FactoryNamesAndTheFileScheme) {
@@ -113,7 +88,7 @@ TEST_F(LocalFile, ReadWriteAndModes) {
     ASSERT_FALSE(f.open(File::kAppend | File::kRead | File::kWrite));
     EXPECT_FALSE(f.write("Z", 1, &put));
     f.close();
-    EXPECT_EQ(get("ten"), "AB23456789Z");
+    EXPECT_EQ(read("ten"), "AB23456789Z");
 
     EXPECT_EQ(f.open(File::kText).num(), File::kIOProblem);   // no access bit
     EXPECT_EQ(f.read(buf, 1, &got).num(), File::kIOProblem);  // not open
@@ -126,11 +101,11 @@ TEST_F(LocalFile, OpenRefusals) {
     EXPECT_EQ(File(name("d")).open(File::kRead).num(), File::kIOProblem);
     EXPECT_EQ(File(name("d")).open(File::kWrite).num(), File::kIOProblem);
 
-    put("ro", "keep");
-    readOnly("ro");
+    write("ro", "keep");
+    makeReadOnly("ro");
     EXPECT_EQ(File(name("ro")).open(File::kWrite).num(), File::kIOProblem);
     EXPECT_EQ(File(name("ro")).open(File::kAppend).num(), File::kIOProblem);
-    EXPECT_EQ(get("ro"), "keep");
+    EXPECT_EQ(read("ro"), "keep");
     File ro(name("ro"));
     EXPECT_FALSE(ro.open(File::kRead));
 
@@ -144,7 +119,7 @@ TEST_F(LocalFile, OpenRefusals) {
     bad.append(lone);
     EXPECT_NE(File(bad).open(File::kWrite).num(), 0);
     // Nor does a name with a NUL inside: it never reaches the system cut short.
-    put("keep", "keep");
+    write("keep", "keep");
     IString nul = name("keep");
     nul.append(static_cast<qx::WChar>(0));
     nul.append('x');
@@ -153,7 +128,7 @@ TEST_F(LocalFile, OpenRefusals) {
     EXPECT_EQ(cut.deleteSelf(0).num(), File::kIOProblem);
     EXPECT_EQ(qxOS::fileDelete(Filename(nul)).num(), 1);
     EXPECT_EQ(qxOS::fopen(nul, qxString::CString("wb")), nullptr);
-    EXPECT_EQ(get("keep"), "keep");
+    EXPECT_EQ(read("keep"), "keep");
 }
 
 TEST_F(LocalFile, Directories) {
@@ -168,7 +143,7 @@ TEST_F(LocalFile, Directories) {
     ASSERT_EQ(names.size(), 2);
     EXPECT_EQ(str(names[0]), ".");
     EXPECT_EQ(str(names[1]), "..");
-    put("d/f", "x");
+    write("d/f", "x");
     EXPECT_FALSE(d.readDir(names, true));
     ASSERT_EQ(names.size(), 3);
     EXPECT_EQ(str(names[2]), at("d") + "\\f");
@@ -187,7 +162,7 @@ TEST_F(LocalFile, Directories) {
 }
 
 TEST_F(LocalFile, QueryAndOwner) {
-    put("f", "12345");
+    write("f", "12345");
     File f(name("f"));
     FileStatus st;
     EXPECT_FALSE(f.query(st, true));
@@ -198,13 +173,13 @@ TEST_F(LocalFile, QueryAndOwner) {
     EXPECT_NE(std::string(st.getOwner().c_str()), "");
     EXPECT_NE(std::string(st.getOwner().c_str()), "Unknown");
 
-    readOnly("f");
+    makeReadOnly("f");
     EXPECT_FALSE(File::query(name("f"), st));
     EXPECT_FALSE(st.isWritable());
     EXPECT_FALSE(qxOS::isFileWritable(Filename(name("f"))));
 
     // 3 GiB (sparse): the platform's 64 bits, the status's largest 32.
-    put("big", "");
+    write("big", "");
     fs::resize_file(dir_ / "big", 3ull << 30);
     qx::sys::PathStatus ps;
     ASSERT_EQ(qx::sys::statPath(name("big").asWChar(), &ps), 0);
@@ -223,10 +198,10 @@ TEST_F(LocalFile, MoveRenamesOrCopies) {
     File target(name("t"));
     EXPECT_EQ(gone.moveTo(target).num(), File::kFileExists);
 
-    put("a", "alpha");
+    write("a", "alpha");
     File a(name("a"));
     EXPECT_FALSE(a.moveTo(target));
-    EXPECT_EQ(get("t"), "alpha");
+    EXPECT_EQ(read("t"), "alpha");
     EXPECT_FALSE(fs::exists(dir_ / "a"));
 
     // The same file under another spelling is never copied onto itself.
@@ -234,13 +209,13 @@ TEST_F(LocalFile, MoveRenamesOrCopies) {
     fs::create_directory(dir_ / "sub");
     EXPECT_EQ(target.copyTo(again).num(), File::kNoOverwritePermission);
     EXPECT_FALSE(again.moveTo(target));  // renamed onto itself
-    EXPECT_EQ(get("t"), "alpha");
+    EXPECT_EQ(read("t"), "alpha");
 
     // Onto an existing file a rename would fail: the copy replaces it.
-    put("b", "beta");
+    write("b", "beta");
     File b(name("b"));
     EXPECT_FALSE(b.moveTo(target));
-    EXPECT_EQ(get("t"), "beta");
+    EXPECT_EQ(read("t"), "beta");
     EXPECT_FALSE(fs::exists(dir_ / "b"));
 }
 
@@ -274,8 +249,8 @@ std::vector<std::string> walk(const std::string& root, const std::string& pruneA
 
 TEST_F(LocalFile, DirectoryWalk) {
     fs::create_directories(dir_ / "a" / "s");
-    put("a/x", "");
-    put("a/s/y", "");
+    write("a/x", "");
+    write("a/s/y", "");
     const std::string a = at("a");
     const std::vector<std::string> all = {a + "/", a + "\\s/", a + "\\x", a + "\\s\\y"};
     EXPECT_EQ(walk(a + "\\"), all);
@@ -294,7 +269,7 @@ TEST_F(LocalFile, DirectoryWalk) {
 
 TEST_F(LocalFile, WalkNeverEntersALink) {
     fs::create_directories(dir_ / "a");
-    put("a/f", "");
+    write("a/f", "");
     if (qx::sys::makeSymbolicLink(u8(at("a")).asWChar(), u8(at("a\\loop")).asWChar(), true) != 0)
         GTEST_SKIP() << "no symbolic links here";
     const std::string a = at("a");
@@ -303,8 +278,8 @@ TEST_F(LocalFile, WalkNeverEntersALink) {
 
 TEST_F(LocalFile, CopyDeleteMoveRename) {
     using qxOS::fileCopy;
-    put("a", "alpha");
-    put("b", "beta");
+    write("a", "alpha");
+    write("b", "beta");
     const Filename a(name("a")), b(name("b")), c(name("c")), none(name("none"));
     Error e = fileCopy(a, b, false);
     EXPECT_EQ(e.num(), 3);
@@ -313,16 +288,16 @@ TEST_F(LocalFile, CopyDeleteMoveRename) {
         << e.message();
     EXPECT_EQ(fileCopy(none, c, true).num(), 2);
     EXPECT_FALSE(fileCopy(a, b, true));
-    EXPECT_EQ(get("b"), "alpha");
+    EXPECT_EQ(read("b"), "alpha");
     EXPECT_NE(fileCopy(a, a, true).num(), 0);
-    EXPECT_EQ(get("a"), "alpha");
-    readOnly("b");
+    EXPECT_EQ(read("a"), "alpha");
+    makeReadOnly("b");
     EXPECT_EQ(fileCopy(a, b, true).num(), 1);
 
     EXPECT_EQ(qxOS::fileDelete(none).num(), 1);
     EXPECT_FALSE(qxOS::fileMove(at("a").c_str(), at("c").c_str(), false));
     EXPECT_FALSE(fs::exists(dir_ / "a"));
-    EXPECT_EQ(get("c"), "alpha");
+    EXPECT_EQ(read("c"), "alpha");
 
     // Within a directory a rename never replaces; across directories it
     // moves.
@@ -334,13 +309,13 @@ TEST_F(LocalFile, CopyDeleteMoveRename) {
     EXPECT_EQ(qxOS::fileRename(a, b).num(), 6);
     fs::create_directory(dir_ / "sub");
     EXPECT_FALSE(qxOS::fileRename(a, Filename(name("sub\\a"))));
-    EXPECT_EQ(get("sub/a"), "alpha");
+    EXPECT_EQ(read("sub/a"), "alpha");
 }
 
 TEST_F(LocalFile, EntryPointsAndNames) {
-    put("ten", "0123456789");
+    write("ten", "0123456789");
     std::string hundred(100, 'h');
-    put("hundred", hundred);
+    write("hundred", hundred);
     char buf[16];
     EXPECT_EQ(qxOS_ReadHeaderFromFile(at("ten").c_str(), buf, 16), -1);
     EXPECT_EQ(qxOS_ReadHeaderFromFile(at("hundred").c_str(), buf, 16), 16);
@@ -353,7 +328,7 @@ TEST_F(LocalFile, EntryPointsAndNames) {
     EXPECT_EQ(qxOS_DoesDirectoryExist(at("ten").c_str()), 1);
     EXPECT_EQ(qxOS_IsFileWriteable(at("ten").c_str()), 1);
     EXPECT_EQ(qxOS_CopyFileTo(at("ten").c_str(), at("copy").c_str()), 1);
-    EXPECT_EQ(get("copy"), "0123456789");
+    EXPECT_EQ(read("copy"), "0123456789");
     EXPECT_EQ(qxOS_CopyFileToW(name("none").asWChar(), name("copy2").asWChar()), 0);
 
     for (const char* n : {"nul", "Com9.txt", "con.txt", "Lpt1.log", "C:\\x\\AUX"})
@@ -420,7 +395,7 @@ TEST_F(LocalFile, CleanupKeepsWhatIsYoungOrForeign) {
         {"pelABCDE.unload", 9, true}, {"pelkoTempWire.1", 8, true}, {"jam1cmd2.bat", 8, false},
         {"jamabcmd2.bat", 8, false},  {"jamabccmd2.bat", 8, true},  {"other.txt", 30, false}};
     for (auto& f : files) {
-        put(f.name, "x");
+        write(f.name, "x");
         fs::last_write_time(dir_ / f.name, now - f.age * day);
     }
     int goes = 0;

@@ -3,6 +3,7 @@
 #include "os/sys/qxSysError.h"
 #include "os/sys/qxSysFile.h"
 #include "qxbase.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,31 +18,14 @@ namespace {
 namespace fs = std::filesystem;
 using qxString::IString;
 
-class SysDir : public testing::Test {
+class SysDir : public ScratchDir {
 protected:
-    void SetUp() override {
-        dir_ = fs::canonical(fs::temp_directory_path()) /
-               ("qx_sysdir_" + std::to_string(testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        for (const auto& e : fs::recursive_directory_iterator(dir_, ec))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
     // The path as the library spells it, kept alive for the call.
     const qx::WChar* at(const std::string& rel) {
         names_.push_back(IString((dir_ / rel).u8string().c_str(), qxString::EncodingUTF8));
         return names_.back().asWChar();
     }
-    void write(const std::string& rel, const std::string& bytes) {
-        std::ofstream(dir_ / rel, std::ios::binary) << bytes;
-    }
 
-    fs::path dir_;
     std::vector<IString> names_;
 };
 

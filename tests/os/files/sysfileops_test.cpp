@@ -3,6 +3,7 @@
 #include "os/sys/qxSysError.h"
 #include "os/sys/qxSysFile.h"
 #include "qxbase.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -21,40 +22,14 @@ namespace fs = std::filesystem;
 using qxString::IString;
 using namespace qx::sys;
 
-class SysFileOps : public testing::Test {
+class SysFileOps : public ScratchDir {
 protected:
-    void SetUp() override {
-        cwd_ = fs::current_path();
-        dir_ = fs::canonical(fs::temp_directory_path()) /
-               ("qx_sysops_" + std::to_string(testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::current_path(cwd_, ec);
-        for (const auto& e : fs::recursive_directory_iterator(dir_, ec))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
     // Text in the library's spelling, kept alive for the call.
     const qx::WChar* w(const std::string& text) {
         names_.push_back(IString(text.c_str(), qxString::EncodingUTF8));
         return names_.back().asWChar();
     }
     const qx::WChar* at(const std::string& rel) { return w((dir_ / rel).u8string()); }
-    void write(const std::string& rel, const std::string& bytes) {
-        std::ofstream(dir_ / rel, std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& rel) {
-        std::ifstream in(dir_ / rel, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    void makeReadOnly(const std::string& rel) {
-        fs::permissions(dir_ / rel,
-                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    }
     // fullPath as UTF-8, or "error N".
     std::string full(const std::string& path) {
         qx::WChar buf[1024];
@@ -65,8 +40,6 @@ protected:
     // The test directory's full form, ending in '\'.
     std::string base() { return full(dir_.u8string()) + "\\"; }
 
-    fs::path cwd_;
-    fs::path dir_;
     std::vector<IString> names_;
 };
 
