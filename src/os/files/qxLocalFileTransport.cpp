@@ -123,10 +123,7 @@ FileTransport* LocalFileTransportFactory::create(const IString& name) {
 // --- transport -----------------------------------------------------------------
 
 bool LocalFileTransport::cutShort(const IString& name) {
-    const qx::WChar* p = name.data();
-    for (unsigned i = 0, n = name.length(); i < n; ++i)
-        if (p[i] == 0) return true;
-    return false;
+    return name.find(static_cast<qx::WChar>(0)) != IString::npos;
 }
 
 LocalFileTransport::LocalFileTransport(const IString& name)

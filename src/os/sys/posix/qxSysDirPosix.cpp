@@ -33,9 +33,8 @@ int lastError() {
 }  // namespace
 
 int statPath(const WChar* path, PathStatus* status) {
-    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    if (const int rc = nativePath(path, native)) return rc;
+    if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
     struct stat st;
     if (::stat(native.c_str(), &st) != 0) return lastError();
@@ -48,9 +47,8 @@ int statPath(const WChar* path, PathStatus* status) {
 }
 
 int accessPath(const WChar* path, int mode) {
-    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    if (const int rc = nativePath(path, native)) return rc;
+    if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
     int how = F_OK;
     if (mode & kAccessRead) how |= R_OK;
@@ -65,9 +63,8 @@ int accessPath(const WChar* path, int mode) {
 }
 
 int removeDirectory(const WChar* path) {
-    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    if (const int rc = nativePath(path, native)) return rc;
+    if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
     if (::rmdir(native.c_str()) == 0) return 0;
     // Some file systems say EEXIST for a directory that is not empty.
@@ -75,9 +72,8 @@ int removeDirectory(const WChar* path) {
 }
 
 int unlinkFile(const WChar* path) {
-    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    if (const int rc = nativePath(path, native)) return rc;
+    if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
     if (::unlink(native.c_str()) == 0) return 0;
     // EISDIR on Linux, EPERM elsewhere: Windows refuses with access denied.
@@ -97,11 +93,9 @@ bool samePath(const std::string& a, const std::string& b) {
 }  // namespace
 
 int renamePath(const WChar* from, const WChar* to) {
-    if (const int rc = pathLengthError(from)) return rc;
-    if (const int rc = pathLengthError(to)) return rc;
     std::string src, dst;
-    if (const int rc = nativePath(from, src)) return rc;
-    if (const int rc = nativePath(to, dst)) return rc;
+    if (const int rc = systemPath(from, src)) return rc;
+    if (const int rc = systemPath(to, dst)) return rc;
     if (src.empty() || dst.empty()) return kErrorFileNotFound;
     // The kernel refuses to replace; where the file system cannot promise
     // that, a look first (another process may still slip in between).
@@ -219,9 +213,8 @@ unsigned entryKind(int dirFd, const dirent* e) {
 // bytes: listed, but not reachable under that name. A link is only a link
 // here, whatever it points to.
 int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
-    if (const int rc = pathLengthError(dir)) return rc;
     std::string native;
-    if (const int rc = nativePath(dir, native)) return rc;
+    if (const int rc = systemPath(dir, native)) return rc;
     if (native.empty()) native = ".";
     DIR* d = ::opendir(native.c_str());
     if (!d)

@@ -235,11 +235,9 @@ int copyBytes(int in, int out) {
 // otherwise ignore. A file system that keeps no modes or times (vfat, some
 // network mounts) refuses to set them; the copy stands without them.
 int copyFile(const WChar* from, const WChar* to, bool failIfExists) {
-    if (const int rc = pathLengthError(from)) return rc;
-    if (const int rc = pathLengthError(to)) return rc;
     std::string src, dst;
-    if (const int rc = nativePath(from, src)) return rc;
-    if (const int rc = nativePath(to, dst)) return rc;
+    if (const int rc = systemPath(from, src)) return rc;
+    if (const int rc = systemPath(to, dst)) return rc;
     if (src.empty() || dst.empty()) return kErrorPathNotFound;
 
     Fd in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
@@ -277,7 +275,7 @@ int copyFile(const WChar* from, const WChar* to, bool failIfExists) {
 
 bool sameFile(const WChar* a, const WChar* b) {
     std::string x, y;
-    if (nativePath(a, x) != 0 || nativePath(b, y) != 0 || x.empty() || y.empty()) return false;
+    if (systemPath(a, x) != 0 || systemPath(b, y) != 0 || x.empty() || y.empty()) return false;
     struct stat sx, sy;
     return ::stat(x.c_str(), &sx) == 0 && ::stat(y.c_str(), &sy) == 0 && sx.st_dev == sy.st_dev &&
            sx.st_ino == sy.st_ino;
@@ -285,9 +283,8 @@ bool sameFile(const WChar* a, const WChar* b) {
 
 int diskFreeSpace(const WChar* dir, unsigned long long* totalBytes,
                   unsigned long long* availableBytes) {
-    if (const int rc = pathLengthError(dir)) return rc;
     std::string native;
-    if (const int rc = nativePath(dir, native)) return rc;
+    if (const int rc = systemPath(dir, native)) return rc;
     if (native.empty()) native = ".";
     struct statvfs vs;
     if (::statvfs(native.c_str(), &vs) != 0) return errorFor(errno, kErrorPathNotFound);
@@ -301,8 +298,7 @@ int diskFreeSpace(const WChar* dir, unsigned long long* totalBytes,
 // shares on this side of the mapping), where Windows calls it remote.
 int driveType(const WChar* root) {
     std::string native = ".";
-    if (root && (pathLengthError(root) != 0 || nativePath(root, native) != 0))
-        return kDriveNoRootDir;
+    if (root && systemPath(root, native) != 0) return kDriveNoRootDir;
     if (native.empty()) native = ".";
     struct statfs fs;
     if (::statfs(native.c_str(), &fs) != 0) return kDriveNoRootDir;
@@ -422,9 +418,8 @@ void putAccount(char* out, size_t cap, const std::string& host, const std::strin
 }  // namespace
 
 int ownerGroup(const WChar* path, char* owner, size_t ownerCap, char* group, size_t groupCap) {
-    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    if (const int rc = nativePath(path, native)) return rc;
+    if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
     struct stat st;
     if (::stat(native.c_str(), &st) != 0) return errorFor(errno, kErrorFileNotFound);

@@ -21,8 +21,7 @@ namespace sys {
 // is read-only for root as well (checked before a "w" truncates it).
 std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
     std::string native;
-    int rc = pathLengthError(path);
-    if (rc == 0) rc = nativePath(path, native);
+    int rc = systemPath(path, native);
     if (rc == 0 && native.empty()) rc = kErrorPathNotFound;
 
     // Windows' text mode has no meaning here.
@@ -76,16 +75,14 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
 }
 
 int makeDirectory(const WChar* path) {
-    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    if (const int rc = nativePath(path, native)) return rc;
+    if (const int rc = systemPath(path, native)) return rc;
     return ::mkdir(native.c_str(), 0777) == 0 ? 0 : win32FromErrno(errno);
 }
 
 int setCurrentDirectory(const WChar* path) {
-    if (const int rc = pathLengthError(path)) return rc;
     std::string native;
-    if (const int rc = nativePath(path, native)) return rc;
+    if (const int rc = systemPath(path, native)) return rc;
     return ::chdir(native.c_str()) == 0 ? 0 : win32FromErrno(errno);
 }
 

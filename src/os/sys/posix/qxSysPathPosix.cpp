@@ -41,5 +41,10 @@ int nativePath(const WChar* path, std::string& out) {
     return 0;
 }
 
+int systemPath(const WChar* path, std::string& out) {
+    if (const int rc = pathLengthError(path)) return rc;
+    return nativePath(path, out);
+}
+
 }  // namespace sys
 }  // namespace qx

@@ -30,6 +30,8 @@ int nativePath(const WChar* path, std::string& out);
 // asks this first; a path that has no full form is left to the call to
 // refuse. Cheap for the usual short path: no full form is built then.
 int pathLengthError(const WChar* path, size_t extra = 0);
+// pathLengthError, then nativePath: the path as a system call takes it.
+int systemPath(const WChar* path, std::string& out);
 
 }  // namespace sys
 }  // namespace qx
