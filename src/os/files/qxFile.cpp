@@ -77,6 +77,10 @@ Error FileTransport::queryOwnerGroup(FileStatus& status) {
     return Error(-1, "This function still not supported.");
 }
 
+bool FileTransport::isLink() {
+    return false;
+}
+
 Error FileTransport::copyTo(FileTransport& destination) {
     if (isOpen() || destination.isOpen()) return File::getError(File::kIsOpen);
     if (destination.getFullName().compare(getFullName()) == 0)
@@ -150,6 +154,10 @@ Error FileTransport::recreateDirStructure(FileTransport& destination, bool move)
             destName[destName.length() - 1] = destSep;
 
         File source(sourceName);
+        // A link to a directory is not entered, as the directory walk does
+        // not enter one: it may lead out of the tree or round in a loop. It
+        // stays where it is, also when moving.
+        if (source.isValid() && source.getTransport()->isLink() && source.isDirectory()) continue;
         File target(destName);
         Error e = source.isValid() && target.isValid() ? source.copyTo(target)
                                                        : File::getError(File::kNotImplemented);
@@ -160,6 +168,9 @@ Error FileTransport::recreateDirStructure(FileTransport& destination, bool move)
 }
 
 Error FileTransport::recursiveDeleteSelf() {
+    // Listing a link to a directory lists what it points to: emptying that
+    // would delete outside the tree.
+    if (isLink()) return deleteSelf();
     qx::vector<IString> names;
     if (Error e = readDir(names, false)) return e;
     const IString dir = getFullName();
@@ -167,7 +178,7 @@ Error FileTransport::recursiveDeleteSelf() {
     for (const IString& entry : names) {
         if (entry.empty() || isDotEntry(entry)) continue;
         File child(childName(dir, sep, entry));
-        if (child.isValid()) child.deleteSelf(128);
+        if (child.isValid()) child.deleteSelf(128);  // a link goes as itself
     }
     return deleteSelf();
 }
@@ -264,7 +275,8 @@ Error File::moveTo(File& destination) {
 
 Error File::deleteSelf(int flags) {
     if (m_transport->isOpen()) return getError(kIsOpen);
-    if (m_transport->isDirectory() && !(flags & kNoRecursion))
+    // A link to a directory is removed itself, never emptied.
+    if (m_transport->isDirectory() && !(flags & kNoRecursion) && !m_transport->isLink())
         return m_transport->recursiveDeleteSelf();
     return m_transport->deleteSelf();
 }

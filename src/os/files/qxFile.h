@@ -118,14 +118,20 @@ public:
     virtual qxUtil::Error query(FileStatus& status) = 0;
     // Sets owner and group to "Unknown" and reports -1 here.
     virtual qxUtil::Error queryOwnerGroup(FileStatus& status);
+    // The name is a symbolic link, junction or other reparse point itself,
+    // whatever it points to. Recursive deletion removes such an entry as
+    // itself and never descends into it. False here.
+    virtual bool isLink();
 
     // Deletes a directory's contents (recursing into subdirectories, each
-    // entry's own failure ignored), then the directory.
+    // entry's own failure ignored), then the directory. A link, here or
+    // anywhere below, is removed itself: nothing it points to is touched.
     qxUtil::Error recursiveDeleteSelf();
     // Copies (and with move, deletes one by one) the entries of this
     // directory into destination, recursing into subdirectories. Every
     // entry is tried; the first failure is returned. Error 10 unless both
-    // are directories.
+    // are directories. A link to a directory among the entries is neither
+    // entered nor copied, and stays.
     qxUtil::Error recreateDirStructure(FileTransport& destination, bool move);
 };
 

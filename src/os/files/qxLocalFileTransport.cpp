@@ -20,25 +20,24 @@ namespace {
 constexpr qx::WChar kSep = '\\';
 
 // The file error for a failed system call, as the runtime's errno reads it:
-// missing (ENOENT) 18, existing (EEXIST) 2. The runtime says ENOENT for a
-// name too long as well; 12 says what is wrong.
+// missing (ENOENT) 18, existing (EEXIST) 2, anything else 4. The runtime
+// says ENOENT for a name too long as well.
 int fileCode(int win32) {
     switch (win32) {
         case sys::kErrorFileNotFound:
         case sys::kErrorPathNotFound:
+        case sys::kErrorFilenameExcedRange:
             return File::kDoesNotExist;
         case sys::kErrorFileExists:
         case sys::kErrorAlreadyExists:
             return File::kFileExists;
-        case sys::kErrorFilenameExcedRange:
-            return File::kPathTooLong;
         default:
             return File::kIOProblem;
     }
 }
 
-// For the calls that know no missing file: only an existing one (or a name
-// too long) has its own code.
+// For the calls that know no missing file: only an existing one has its
+// own code.
 int createCode(int win32) {
     const int code = fileCode(win32);
     return code == File::kDoesNotExist ? File::kIOProblem : code;
@@ -86,8 +85,10 @@ IString tempHome(const IString& name) {
     return dir;
 }
 
+// A name with a NUL inside is refused as the system would refuse it, with
+// the code table's text.
 Error invalidName() {
-    return Error(File::kIOProblem, qxUtil::systemErrorText(sys::kErrorInvalidName));
+    return File::getError(File::kIOProblem);
 }
 
 IString joined(const IString& dir, const IString& entry) {
@@ -127,7 +128,7 @@ bool LocalFileTransport::cutShort(const IString& name) {
 }
 
 LocalFileTransport::LocalFileTransport(const IString& name)
-    : m_stream(nullptr), m_directoryKnown(false), m_directory(false) {
+    : m_stream(nullptr), m_wrote(false), m_directoryKnown(false), m_directory(false) {
     m_name.assign(name);
 }
 
@@ -159,6 +160,7 @@ Error LocalFileTransport::read(void* buffer, size_t size, size_t* got) {
 Error LocalFileTransport::write(const void* buffer, size_t size, size_t* put) {
     if (!m_stream) return File::getError(File::kIOProblem);
     const size_t n = std::fwrite(buffer, 1, size, m_stream);
+    if (n > 0) m_wrote = true;
     if (put) *put = n;
     return n == size ? Error() : File::getError(File::kIOProblem);
 }
@@ -170,6 +172,7 @@ Error LocalFileTransport::open(int mode) {
     if (!modeText(mode, text)) return File::getError(File::kIOProblem);
     int rc = 0;
     m_stream = sys::openStdioFile(m_name.asWChar(), text, &rc);
+    m_wrote = false;
     return m_stream ? Error() : File::getError(fileCode(rc));
 }
 
@@ -193,6 +196,7 @@ Error LocalFileTransport::openTemp(int mode) {
                                sizeof created / sizeof created[0]);
         if (rc == 0) {
             m_stream = sys::openStdioFile(created, text, &rc);
+            m_wrote = false;
             if (m_stream) {
                 rename(IString(created));
                 return Error();
@@ -207,11 +211,16 @@ Error LocalFileTransport::openTemp(int mode) {
     return File::getError(fileCode(rc));
 }
 
+// The Windows runtime fails fclose after any failed write on the stream,
+// even one refused before a byte moved (a stream opened for reading), where
+// glibc's succeeds: only written data that did not reach the file counts,
+// so that both targets agree.
 Error LocalFileTransport::close() {
     if (!m_stream) return Error();
-    const int rc = std::fclose(m_stream);
+    const bool lost = m_wrote && std::fflush(m_stream) != 0;
+    const bool closed = std::fclose(m_stream) == 0;
     m_stream = nullptr;
-    return rc == 0 ? Error() : File::getError(File::kIOProblem);
+    return (lost || (m_wrote && !closed)) ? File::getError(File::kIOProblem) : Error();
 }
 
 Error LocalFileTransport::makeDirectory() {
@@ -249,12 +258,13 @@ Error LocalFileTransport::listEntries(EntryFn add, void* ctx, IString& dir) {
     if (cutShort(m_name)) return invalidName();
     dir.assign(m_name);
     if (!dir.empty() && dir[dir.length() - 1] != kSep) dir.append(kSep);
+    // The name as given decides; a full path the system finds too long is
+    // a listing failure like any other.
     if (dir.length() > static_cast<unsigned>(sys::kMaxPath))
         return File::getError(File::kPathTooLong);
     const int rc = sys::listDirectory(dir.asWChar(), add, ctx);
     if (rc == 0 || rc == sys::kErrorFileNotFound) return Error();
-    return File::getError(rc == sys::kErrorFilenameExcedRange ? File::kPathTooLong
-                                                              : File::kIOProblem);
+    return File::getError(File::kIOProblem);
 }
 
 namespace {
@@ -318,7 +328,15 @@ Error LocalFileTransport::deleteSelf() {
         return File::getError(rc == sys::kErrorDirNotEmpty ? File::kDirectoryNotEmpty
                                                            : File::kIOProblem);
     }
-    return sys::unlinkFile(m_name.asWChar()) == 0 ? Error() : File::getError(File::kIOProblem);
+    if (sys::unlinkFile(m_name.asWChar()) == 0) return Error();
+    // A dangling link made as a directory link on Windows goes only as a
+    // directory.
+    if (isLink() && sys::removeDirectory(m_name.asWChar()) == 0) return Error();
+    return File::getError(File::kIOProblem);
+}
+
+bool LocalFileTransport::isLink() {
+    return !cutShort(m_name) && sys::isLinkPath(m_name.asWChar());
 }
 
 bool LocalFileTransport::isDirectory() {

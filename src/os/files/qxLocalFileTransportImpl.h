@@ -5,8 +5,11 @@
 // together "r+" (an existing file, updated in place); a mode without any of
 // the three is refused with error 4. Then "t" for text, else "b".
 //
-// Error mapping of the system calls: a missing file or path gives 18, an
-// existing one 2, a full path of 260 units or more 12, anything else 4.
+// Error mapping of the system calls, as the runtime's errno reads them: a
+// missing file or path gives 18 where the call opens a file, an existing
+// one 2, anything else 4 (a full path of 260 units or more too: the
+// runtime says ENOENT for it, so opening such a name gives 18). A name with
+// a NUL inside is refused with 4 before any system call.
 #ifndef QXBASE_OS_FILES_QXLOCALFILETRANSPORTIMPL_H
 #define QXBASE_OS_FILES_QXLOCALFILETRANSPORTIMPL_H
 
@@ -30,21 +33,24 @@ public:
     // A new file in the directory of the name (the temporary directory when
     // the name has none), named after the name's first three characters.
     qxUtil::Error openTemp(int mode) override;
-    // Error 4 when the stream could not be flushed: the data did not all
-    // reach the file.
+    // Error 4 only when data written through this stream did not all reach
+    // the file; a refused write earlier (a stream opened for reading) does
+    // not make the close fail.
     qxUtil::Error close() override;
     qxUtil::Error makeDirectory() override;
     // A new directory with a random ten-letter name beside the name.
     qxUtil::Error makeTempDirectory() override;
     qxUtil::Error makeDirectoryAll() override;
     // Error 12 when the directory name with its separator is longer than
-    // 260 units; a directory the system cannot list gives error 4.
+    // 260 units; a directory the system cannot list (its full path too long
+    // included) gives error 4.
     qxUtil::Error readDir(qx::vector<qxString::IString>& names, bool fullPaths) override;
     // The base copy, refused with error 7 when the destination is this very
     // file under another name (opening it for writing would empty it).
     qxUtil::Error copyTo(FileTransport& destination) override;
     // Renames when it can, else copies and deletes.
     qxUtil::Error moveTo(FileTransport& destination) override;
+    // A link is removed itself, whatever it points to.
     qxUtil::Error deleteSelf() override;
     // Asks the system until it has answered once, then keeps the answer.
     bool isDirectory() override;
@@ -58,6 +64,7 @@ public:
     // 2 GiB and more report 2147483647, the largest the status can hold.
     qxUtil::Error query(FileStatus& status) override;
     qxUtil::Error queryOwnerGroup(FileStatus& status) override;
+    bool isLink() override;
 
     // The listing behind readDir with what the system says of each entry
     // (qx::sys::EntryKind bits, links not followed). dir receives the
@@ -75,6 +82,7 @@ private:
 
     qxString::IString m_name;
     std::FILE* m_stream;
+    bool m_wrote;  // bytes were written since the stream was opened
     bool m_directoryKnown;
     bool m_directory;
 };

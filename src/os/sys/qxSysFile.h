@@ -17,13 +17,13 @@ namespace sys {
 // runtime's ("r", "w", "a", with "b" and "+"); without "b" Windows opens in
 // text mode (line breaks become CR LF), POSIX makes no difference. The
 // descriptor is not inherited by child processes.
-std::FILE* openStdioFile(const WChar* path, const char* mode, int* error);
+QX_API std::FILE* openStdioFile(const WChar* path, const char* mode, int* error);
 
 // _wmkdir: creates the directory (only its last component). 0 or a Win32
 // number.
-int makeDirectory(const WChar* path);
+QX_API int makeDirectory(const WChar* path);
 // SetCurrentDirectoryW. 0 or a Win32 number.
-int setCurrentDirectory(const WChar* path);
+QX_API int setCurrentDirectory(const WChar* path);
 // _wgetcwd into buf (cap units, NUL included), in Windows shape. The units
 // written, or 0 when the directory cannot be read or does not fit.
 size_t currentDirectory(WChar* buf, size_t cap);
@@ -49,10 +49,16 @@ enum AccessMode { kAccessExists = 0, kAccessWrite = 2, kAccessRead = 4 };
 // access check while Windows honours the read-only attribute for everyone.
 QX_API int accessPath(const WChar* path, int mode);
 
-// _wrmdir: removes an empty directory. 145 when it is not empty.
+// _wrmdir: removes an empty directory, or a link to a directory as the
+// link itself (never what it points to). 145 when it is not empty.
 QX_API int removeDirectory(const WChar* path);
-// _wunlink: removes a file (never a directory: 5 there, as on Windows).
+// _wunlink: removes a file or a link to a file as the link itself; never a
+// directory nor a link to one (5 there, as on Windows).
 QX_API int unlinkFile(const WChar* path);
+// The path names a symbolic link, junction or other reparse point itself,
+// whatever it points to (a trailing separator is ignored). False when it is
+// missing or no link.
+QX_API bool isLinkPath(const WChar* path);
 // _wrename with Windows semantics on both targets: an existing target is
 // never replaced (183 on POSIX, the system's number on Windows).
 QX_API int renamePath(const WChar* from, const WChar* to);
@@ -139,7 +145,8 @@ QX_API int ownerGroup(const WChar* path, char* owner, size_t ownerCap, char* gro
                       size_t groupCap);
 
 // CreateSymbolicLinkW / symlink: link names target. For tests; Windows may
-// refuse without the privilege (1314).
+// refuse without the privilege (1314), and Wine makes none (50). 183 when
+// link exists.
 QX_API int makeSymbolicLink(const WChar* target, const WChar* link, bool directory);
 
 // The id of the calling process.

@@ -93,6 +93,13 @@ TEST_F(LocalFile, ReadWriteAndModes) {
     EXPECT_EQ(f.open(File::kText).num(), File::kIOProblem);   // no access bit
     EXPECT_EQ(f.read(buf, 1, &got).num(), File::kIOProblem);  // not open
     EXPECT_EQ(File(name("missing")).open(File::kRead).num(), File::kDoesNotExist);
+
+    // A write refused before a byte moved does not fail the close (the
+    // Windows runtime's fclose would); the file is untouched.
+    ASSERT_FALSE(f.open(File::kRead));
+    EXPECT_EQ(f.write("zz", 2, &put).num(), File::kIOProblem);
+    EXPECT_FALSE(f.close());
+    EXPECT_EQ(read("ten"), "AB23456789Z");
     EXPECT_EQ(File(name("no\\such\\dir")).open(File::kWrite).num(), File::kDoesNotExist);
 }
 
@@ -109,9 +116,11 @@ TEST_F(LocalFile, OpenRefusals) {
     File ro(name("ro"));
     EXPECT_FALSE(ro.open(File::kRead));
 
-    // A full name of 260 units or more is refused alike on every target.
+    // A full name of 260 units or more is refused alike on every target, as
+    // the runtime reports it: no such file to open, a failed directory.
     std::string longName = at("") + "\\" + std::string(300 - at("").size(), 'n');
-    EXPECT_EQ(File(u8(longName)).open(File::kWrite).num(), File::kPathTooLong);
+    EXPECT_EQ(File(u8(longName)).open(File::kWrite).num(), File::kDoesNotExist);
+    EXPECT_EQ(File(u8(longName)).makeDirectory().num(), File::kIOProblem);
     // A lone surrogate names no file.
     const qx::WChar lone[] = {'x', 0xD800, 0};
     IString bad(name(""));
@@ -124,7 +133,10 @@ TEST_F(LocalFile, OpenRefusals) {
     nul.append(static_cast<qx::WChar>(0));
     nul.append('x');
     File cut(nul);
-    EXPECT_EQ(cut.open(File::kWrite).num(), File::kIOProblem);
+    const Error refused = cut.open(File::kWrite);
+    EXPECT_EQ(refused.num(), File::kIOProblem);
+    EXPECT_STREQ(refused.message(), "An I/O problem has occurred");
+    EXPECT_STREQ(cut.makeDirectory().message(), "An I/O problem has occurred");
     EXPECT_EQ(cut.deleteSelf(0).num(), File::kIOProblem);
     EXPECT_EQ(qxOS::fileDelete(Filename(nul)).num(), 1);
     EXPECT_EQ(qxOS::fopen(nul, qxString::CString("wb")), nullptr);
@@ -157,8 +169,12 @@ TEST_F(LocalFile, Directories) {
     EXPECT_TRUE(fs::is_directory(dir_ / "a" / "b" / "c"));
     EXPECT_FALSE(deep.makeDirectoryAll());
 
+    // The name with its separator longer than 260 units is too long; at 260
+    // it is the system that refuses its full form.
     File tooLong(u8(at("") + "\\" + std::string(262 - at("").size(), 'n')));
     EXPECT_EQ(tooLong.getTransport()->readDir(names, false).num(), File::kPathTooLong);
+    File justFits(u8(at("") + "\\" + std::string(258 - at("").size(), 'n')));
+    EXPECT_EQ(justFits.getTransport()->readDir(names, false).num(), File::kIOProblem);
 }
 
 TEST_F(LocalFile, QueryAndOwner) {

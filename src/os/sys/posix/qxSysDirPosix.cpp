@@ -24,10 +24,9 @@ namespace sys {
 
 namespace {
 
-// A missing path is ERROR_FILE_NOT_FOUND for the status and removal calls,
-// as the runtime reports ENOENT for them.
-int lastError() {
-    return errno == ENOENT ? kErrorFileNotFound : win32FromErrno(errno);
+bool isLink(const std::string& native) {
+    struct stat st;
+    return ::lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 }  // namespace
@@ -37,7 +36,7 @@ int statPath(const WChar* path, PathStatus* status) {
     if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
     struct stat st;
-    if (::stat(native.c_str(), &st) != 0) return lastError();
+    if (::stat(native.c_str(), &st) != 0) return pathError(errno, native);
     status->isDirectory = S_ISDIR(st.st_mode);
     status->isRegular = S_ISREG(st.st_mode);
     status->size = static_cast<long long>(st.st_size);
@@ -53,10 +52,10 @@ int accessPath(const WChar* path, int mode) {
     int how = F_OK;
     if (mode & kAccessRead) how |= R_OK;
     if (mode & kAccessWrite) how |= W_OK;
-    if (::access(native.c_str(), how) != 0) return lastError();
+    if (::access(native.c_str(), how) != 0) return pathError(errno, native);
     if (mode & kAccessWrite) {
         struct stat st;
-        if (::stat(native.c_str(), &st) != 0) return lastError();
+        if (::stat(native.c_str(), &st) != 0) return pathError(errno, native);
         if (!(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) return kErrorAccessDenied;
     }
     return 0;
@@ -67,17 +66,36 @@ int removeDirectory(const WChar* path) {
     if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
     if (::rmdir(native.c_str()) == 0) return 0;
+    const int err = errno;
+    // A link to a directory goes as the link, as RemoveDirectoryW removes a
+    // directory link and never what it points to.
+    struct stat st;
+    if (err == ENOTDIR && isLink(native) && ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return ::unlink(native.c_str()) == 0 ? 0 : pathError(errno, native);
     // Some file systems say EEXIST for a directory that is not empty.
-    return errno == EEXIST ? kErrorDirNotEmpty : lastError();
+    return err == EEXIST ? kErrorDirNotEmpty : pathError(err, native);
 }
 
 int unlinkFile(const WChar* path) {
     std::string native;
     if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
+    // DeleteFileW refuses a link to a directory: that one is removed as a
+    // directory (see removeDirectory).
+    struct stat st;
+    if (isLink(native) && ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return kErrorAccessDenied;
     if (::unlink(native.c_str()) == 0) return 0;
     // EISDIR on Linux, EPERM elsewhere: Windows refuses with access denied.
-    return errno == EISDIR || errno == EPERM ? kErrorAccessDenied : lastError();
+    return errno == EISDIR || errno == EPERM ? kErrorAccessDenied : pathError(errno, native);
+}
+
+bool isLinkPath(const WChar* path) {
+    std::string native;
+    if (systemPath(path, native) != 0 || native.empty()) return false;
+    // "link/" would name what the link points to.
+    while (native.size() > 1 && native.back() == '/') native.pop_back();
+    return isLink(native);
 }
 
 namespace {
@@ -88,6 +106,13 @@ namespace {
 bool samePath(const std::string& a, const std::string& b) {
     char x[PATH_MAX], y[PATH_MAX];
     return ::realpath(a.c_str(), x) && ::realpath(b.c_str(), y) && std::strcmp(x, y) == 0;
+}
+
+// A missing or misplaced name is the source's when the source is not
+// there, else the target's.
+int renameError(int err, const std::string& src, const std::string& dst) {
+    struct stat st;
+    return pathError(err, ::lstat(src.c_str(), &st) != 0 ? src : dst);
 }
 
 }  // namespace
@@ -101,12 +126,12 @@ int renamePath(const WChar* from, const WChar* to) {
     // that, a look first (another process may still slip in between).
     if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) {
-        if (errno != EEXIST && errno != ENOTEMPTY) return lastError();
+        if (errno != EEXIST && errno != ENOTEMPTY) return renameError(errno, src, dst);
         return samePath(src, dst) ? 0 : kErrorAlreadyExists;
     }
     struct stat st;
     if (::lstat(dst.c_str(), &st) == 0) return samePath(src, dst) ? 0 : kErrorAlreadyExists;
-    return ::rename(src.c_str(), dst.c_str()) == 0 ? 0 : lastError();
+    return ::rename(src.c_str(), dst.c_str()) == 0 ? 0 : renameError(errno, src, dst);
 }
 
 namespace {
@@ -217,10 +242,8 @@ int listDirectory(const WChar* dir, DirectoryEntryFn add, void* ctx) {
     if (const int rc = systemPath(dir, native)) return rc;
     if (native.empty()) native = ".";
     DIR* d = ::opendir(native.c_str());
-    if (!d)
-        return errno == ENOTDIR  ? kErrorDirectory
-               : errno == ENOENT ? kErrorPathNotFound
-                                 : win32FromErrno(errno);
+    // FindFirstFileW on "dir\*" finds no path when dir is missing.
+    if (!d) return errno == ENOENT ? kErrorPathNotFound : pathError(errno, native);
     std::vector<WChar> pool;
     std::vector<ListedEntry> entries;
     pool.reserve(4096);

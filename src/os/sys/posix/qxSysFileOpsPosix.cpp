@@ -36,12 +36,6 @@ size_t unitLength(const WChar* s) {
     return n;
 }
 
-// A missing path is ERROR_FILE_NOT_FOUND where Windows opens the path as a
-// file, ERROR_PATH_NOT_FOUND where it opens it as a directory.
-int errorFor(int err, int missing) {
-    return err == ENOENT ? missing : win32FromErrno(err);
-}
-
 // Appends the current directory in Windows shape ("\home\me", never with a
 // drive) without its leading separator.
 bool appendCurrentDirectory(WString& out) {
@@ -241,7 +235,7 @@ int copyFile(const WChar* from, const WChar* to, bool failIfExists) {
     if (src.empty() || dst.empty()) return kErrorPathNotFound;
 
     Fd in(::open(src.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) return errorFor(errno, kErrorFileNotFound);
+    if (in.get() < 0) return pathError(errno, src);
     struct stat from_st;
     if (::fstat(in.get(), &from_st) != 0) return win32FromErrno(errno);
     if (S_ISDIR(from_st.st_mode)) return kErrorAccessDenied;
@@ -258,8 +252,7 @@ int copyFile(const WChar* from, const WChar* to, bool failIfExists) {
     }
     const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (failIfExists ? O_EXCL : 0);
     Fd out(::open(dst.c_str(), flags, from_st.st_mode & 0777));
-    if (out.get() < 0)
-        return errno == EEXIST ? kErrorFileExists : errorFor(errno, kErrorPathNotFound);
+    if (out.get() < 0) return errno == EEXIST ? kErrorFileExists : pathError(errno, dst);
 
     int err = copyBytes(in.get(), out.get());
     if (err == 0) {
@@ -287,7 +280,9 @@ int diskFreeSpace(const WChar* dir, unsigned long long* totalBytes,
     if (const int rc = systemPath(dir, native)) return rc;
     if (native.empty()) native = ".";
     struct statvfs vs;
-    if (::statvfs(native.c_str(), &vs) != 0) return errorFor(errno, kErrorPathNotFound);
+    // A directory that is not there is no path to a volume.
+    if (::statvfs(native.c_str(), &vs) != 0)
+        return errno == ENOENT ? kErrorPathNotFound : pathError(errno, native);
     if (totalBytes) *totalBytes = static_cast<unsigned long long>(vs.f_frsize) * vs.f_blocks;
     if (availableBytes)
         *availableBytes = static_cast<unsigned long long>(vs.f_frsize) * vs.f_bavail;
@@ -422,7 +417,7 @@ int ownerGroup(const WChar* path, char* owner, size_t ownerCap, char* group, siz
     if (const int rc = systemPath(path, native)) return rc;
     if (native.empty()) return kErrorFileNotFound;
     struct stat st;
-    if (::stat(native.c_str(), &st) != 0) return errorFor(errno, kErrorFileNotFound);
+    if (::stat(native.c_str(), &st) != 0) return pathError(errno, native);
     struct utsname un;
     const std::string host = ::uname(&un) == 0 ? un.nodename : "";
     putAccount(owner, ownerCap, host,
@@ -440,7 +435,7 @@ int makeSymbolicLink(const WChar* target, const WChar* link, bool) {
     if (const int rc = nativePath(target, to)) return rc;
     if (const int rc = nativePath(link, from)) return rc;
     if (::symlink(to.c_str(), from.c_str()) == 0) return 0;
-    return errno == EEXIST ? kErrorAlreadyExists : errorFor(errno, kErrorPathNotFound);
+    return errno == EEXIST ? kErrorAlreadyExists : pathError(errno, from);
 }
 
 unsigned long processId() {

@@ -55,7 +55,7 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
         const int fd = ::open(native.c_str(), flags, 0666);
         struct stat st;
         if (fd < 0) {
-            rc = win32FromErrno(errno);
+            rc = pathError(errno, native);
         } else if (::fstat(fd, &st) != 0) {
             rc = win32FromErrno(errno);
         } else if (S_ISDIR(st.st_mode)) {
@@ -77,13 +77,15 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
 int makeDirectory(const WChar* path) {
     std::string native;
     if (const int rc = systemPath(path, native)) return rc;
-    return ::mkdir(native.c_str(), 0777) == 0 ? 0 : win32FromErrno(errno);
+    if (::mkdir(native.c_str(), 0777) == 0) return 0;
+    // CreateDirectoryW's number for a name taken, file or directory.
+    return errno == EEXIST ? kErrorAlreadyExists : pathError(errno, native);
 }
 
 int setCurrentDirectory(const WChar* path) {
     std::string native;
     if (const int rc = systemPath(path, native)) return rc;
-    return ::chdir(native.c_str()) == 0 ? 0 : win32FromErrno(errno);
+    return ::chdir(native.c_str()) == 0 ? 0 : pathError(errno, native);
 }
 
 // The name as the layer above sees it: '/' becomes '\\'. A name that is no

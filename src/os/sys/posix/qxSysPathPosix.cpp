@@ -4,6 +4,10 @@
 #include "os/sys/qxSysError.h"
 #include "string/qxUtf8Codec.h"
 
+#include <cerrno>
+
+#include <sys/stat.h>
+
 namespace qx {
 namespace sys {
 
@@ -44,6 +48,30 @@ int nativePath(const WChar* path, std::string& out) {
 int systemPath(const WChar* path, std::string& out) {
     if (const int rc = pathLengthError(path)) return rc;
     return nativePath(path, out);
+}
+
+namespace {
+
+// The directory that holds the last component of a native path exists.
+bool parentIsDirectory(const std::string& native) {
+    size_t end = native.size();
+    while (end > 1 && native[end - 1] == '/') --end;
+    const size_t cut = native.rfind('/', end - 1);
+    std::string parent;
+    if (cut == std::string::npos)
+        parent = ".";
+    else
+        parent.assign(native, 0, cut == 0 ? 1 : cut);
+    struct stat st;
+    return ::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+int pathError(int err, const std::string& native) {
+    if (err == ENOENT) return parentIsDirectory(native) ? kErrorFileNotFound : kErrorPathNotFound;
+    if (err == ENOTDIR) return parentIsDirectory(native) ? kErrorDirectory : kErrorPathNotFound;
+    return win32FromErrno(err);
 }
 
 }  // namespace sys

@@ -33,6 +33,15 @@ int pathLengthError(const WChar* path, size_t extra = 0);
 // pathLengthError, then nativePath: the path as a system call takes it.
 int systemPath(const WChar* path, std::string& out);
 
+// The Win32 number for the errno of a failed call on the native path. The
+// table of win32FromErrno, except where Windows tells apart what errno does
+// not: a missing last component is ERROR_FILE_NOT_FOUND (2) when the
+// directory holding it exists, and ERROR_PATH_NOT_FOUND (3) when a directory
+// on the way is missing or is no directory; ENOTDIR for a path whose
+// directory exists means the path itself is no directory,
+// ERROR_DIRECTORY (267).
+int pathError(int err, const std::string& native);
+
 }  // namespace sys
 }  // namespace qx
 

@@ -18,28 +18,19 @@
 namespace qx {
 namespace sys {
 
-namespace {
-
-// The runtime keeps the system's number when the system refused; errno
-// alone when the runtime refused the call itself.
-int runtimeError() {
-    if (_doserrno) return static_cast<int>(_doserrno);
-    if (errno == ENOENT) return kErrorFileNotFound;
-    return errno ? win32FromErrno(errno) : kErrorPathNotFound;
-}
-
-void clearErrors() {
-    errno = 0;
-    _doserrno = 0;
-}
-
-}  // namespace
-
 int statPath(const WChar* path, PathStatus* status) {
     if (const int rc = pathLengthError(path)) return rc;
-    clearErrors();
+    clearRuntimeErrors();
     struct _stat64 st;
-    if (_wstat64(path, &st) != 0) return errno == ENOENT ? kErrorFileNotFound : runtimeError();
+    // The runtime says ENOENT for a missing file and a missing directory on
+    // the way alike; the system tells them apart (2 and 3).
+    if (_wstat64(path, &st) != 0) {
+        if (errno != ENOENT) return runtimeError();
+        if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES &&
+            GetLastError() == ERROR_PATH_NOT_FOUND)
+            return kErrorPathNotFound;
+        return kErrorFileNotFound;
+    }
     status->isDirectory = (st.st_mode & _S_IFMT) == _S_IFDIR;
     status->isRegular = (st.st_mode & _S_IFMT) == _S_IFREG;
     status->size = static_cast<long long>(st.st_size);
@@ -50,26 +41,37 @@ int statPath(const WChar* path, PathStatus* status) {
 
 int accessPath(const WChar* path, int mode) {
     if (const int rc = pathLengthError(path)) return rc;
-    clearErrors();
+    clearRuntimeErrors();
     return _waccess(path, mode & (kAccessRead | kAccessWrite)) == 0 ? 0 : runtimeError();
 }
 
 int removeDirectory(const WChar* path) {
     if (const int rc = pathLengthError(path)) return rc;
-    clearErrors();
+    clearRuntimeErrors();
     return _wrmdir(path) == 0 ? 0 : runtimeError();
 }
 
 int unlinkFile(const WChar* path) {
     if (const int rc = pathLengthError(path)) return rc;
-    clearErrors();
+    clearRuntimeErrors();
     return _wunlink(path) == 0 ? 0 : runtimeError();
+}
+
+bool isLinkPath(const WChar* path) {
+    if (!path || pathLengthError(path)) return false;
+    // "link\" would name what the link points to.
+    std::wstring p = path;
+    while (p.size() > 1 && (p.back() == L'\\' || p.back() == L'/') &&
+           !(p.size() == 3 && p[1] == L':'))
+        p.pop_back();
+    const DWORD attrs = GetFileAttributesW(p.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 int renamePath(const WChar* from, const WChar* to) {
     if (const int rc = pathLengthError(from)) return rc;
     if (const int rc = pathLengthError(to)) return rc;
-    clearErrors();
+    clearRuntimeErrors();
     return _wrename(from, to) == 0 ? 0 : runtimeError();
 }
 

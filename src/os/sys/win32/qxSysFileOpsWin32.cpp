@@ -195,6 +195,7 @@ bool sameFile(const WChar* a, const WChar* b) {
 
 int makeSymbolicLink(const WChar* target, const WChar* link, bool directory) {
     if (const int rc = pathLengthError(link)) return rc;
+    if (GetFileAttributesW(link) != INVALID_FILE_ATTRIBUTES) return kErrorAlreadyExists;
     const DWORD flags = directory ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0;
     // Developer mode lets anyone create links with this flag; systems that
     // predate it refuse the flag as a bad parameter.

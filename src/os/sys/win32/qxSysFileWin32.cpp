@@ -15,6 +15,17 @@
 namespace qx {
 namespace sys {
 
+void clearRuntimeErrors() {
+    errno = 0;
+    _doserrno = 0;
+}
+
+int runtimeError() {
+    if (_doserrno) return static_cast<int>(_doserrno);
+    if (errno == ENOENT) return kErrorFileNotFound;
+    return errno ? win32FromErrno(errno) : kErrorPathNotFound;
+}
+
 std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
     // "N": the handle is not inherited by child processes.
     wchar_t m[8];
@@ -37,27 +48,16 @@ std::FILE* openStdioFile(const WChar* path, const char* mode, int* error) {
             return nullptr;
         }
     }
-    errno = 0;
-    _doserrno = 0;
+    clearRuntimeErrors();
     std::FILE* f = path ? _wfopen(path, m) : nullptr;
-    // The runtime keeps the system's own number when the failure was the
-    // system's; errno only when it refused the call itself.
-    int rc = 0;
-    if (!f) {
-        rc = static_cast<int>(_doserrno);
-        if (rc == 0) rc = errno ? win32FromErrno(errno) : kErrorPathNotFound;
-    }
-    if (error) *error = rc;
+    if (error) *error = f ? 0 : runtimeError();
     return f;
 }
 
 int makeDirectory(const WChar* path) {
     if (const int rc = pathLengthError(path)) return rc;
-    errno = 0;
-    _doserrno = 0;
-    if (_wmkdir(path) == 0) return 0;
-    if (_doserrno) return static_cast<int>(_doserrno);
-    return errno ? win32FromErrno(errno) : kErrorPathNotFound;
+    clearRuntimeErrors();
+    return _wmkdir(path) == 0 ? 0 : runtimeError();
 }
 
 int setCurrentDirectory(const WChar* path) {

@@ -16,6 +16,12 @@ namespace sys {
 // to refuse. Cheap for the usual short path: no full form is built then.
 int pathLengthError(const WChar* path, size_t extra = 0);
 
+// Clears errno and _doserrno before a runtime call; after it failed,
+// runtimeError gives the system's own number when the system refused (the
+// runtime keeps it in _doserrno), else errno through the one errno table.
+void clearRuntimeErrors();
+int runtimeError();
+
 }  // namespace sys
 }  // namespace qx
 
