@@ -73,6 +73,8 @@ public:
         qx::format::Result r{true, 0};
         if (room > 1) {
             r = run(m_writeBuffer + m_pending, room, fmt, args);
+            // The engine keeps the last cell for its NUL: a text of exactly
+            // room bytes lacks its last byte here and takes the other path.
             if (r.ok && r.length < room) {
                 m_pending += r.length;
                 return;

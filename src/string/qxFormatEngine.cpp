@@ -104,12 +104,81 @@ void pad(Sink<Ch>& out, const Spec& sp, size_t len, bool before) {
     if (sp.width > len && sp.left != before) out.fill(static_cast<Ch>(' '), sp.width - len);
 }
 
+// n units padded to the width; the precision has been applied already.
 template <class Ch>
-void emitText(Sink<Ch>& out, const Spec& sp, const Ch* s, size_t n) {
-    if (sp.prec >= 0 && static_cast<size_t>(sp.prec) < n) n = static_cast<size_t>(sp.prec);
+void emitPadded(Sink<Ch>& out, const Spec& sp, const Ch* s, size_t n) {
     pad(out, sp, n, true);
     out.put(s, n);
     pad(out, sp, n, false);
+}
+
+// 8-bit text into 8-bit output: the precision counts bytes.
+void emitText(Sink<char>& out, const Spec& sp, const char* s, size_t n) {
+    if (sp.prec >= 0 && static_cast<size_t>(sp.prec) < n) n = static_cast<size_t>(sp.prec);
+    emitPadded(out, sp, s, n);
+}
+
+inline bool isHighSurrogate(WChar c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+inline bool isLowSurrogate(WChar c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// Wide text into wide output: the precision counts UTF-16 units, and a
+// surrogate pair that does not fit whole is left out rather than halved.
+template <class Ch>
+void emitWideText(Sink<Ch>& out, const Spec& sp, const Ch* s, size_t n) {
+    if (sp.prec >= 0 && static_cast<size_t>(sp.prec) < n) {
+        n = static_cast<size_t>(sp.prec);
+        if (n > 0 && isHighSurrogate(static_cast<WChar>(s[n - 1])) &&
+            isLowSurrogate(static_cast<WChar>(s[n])))
+            --n;
+    }
+    emitPadded(out, sp, s, n);
+}
+
+// The locale's bytes for the character at *s (a surrogate pair is one
+// character) into m, advancing *s past it: their number, 0 at the end of
+// the text, -1 when the locale cannot write the character.
+int narrowNext(const WChar** s, char (&m)[16]) {
+    const WChar* p = *s;
+    if (!*p) return 0;
+    const size_t units = isHighSurrogate(p[0]) && isLowSurrogate(p[1]) ? 2 : 1;
+    const WChar one[3] = {p[0], units == 2 ? p[1] : WChar(0), 0};
+    bool ok = false;
+    const unsigned n = qxString::WCStoMBS(one, kNpos, m, sizeof m, &ok);
+    if (!ok || n == 0) return -1;
+    *s = p + units;
+    return static_cast<int>(n);
+}
+
+// Wide text into 8-bit output with a precision, which counts bytes of the
+// locale's encoding: characters are converted one at a time and only those
+// that fit whole are written, never part of one. As C asks of %.Nls, the
+// text after the cut is not converted, so it cannot make the call fail.
+bool emitNarrowedPrefix(Sink<char>& out, const Spec& sp, const WChar* s) {
+    const size_t limit = static_cast<size_t>(sp.prec);
+    char m[16];
+    size_t len = 0;
+    for (const WChar* p = s; len < limit;) {
+        const int k = narrowNext(&p, m);
+        if (k < 0) return false;
+        if (k == 0 || static_cast<size_t>(k) > limit - len) break;
+        len += static_cast<size_t>(k);
+    }
+    // The length is needed before the text for the padding in front of it,
+    // so the characters are converted a second time as they are written.
+    pad(out, sp, len, true);
+    const WChar* p = s;
+    for (size_t done = 0; done < len;) {
+        const int k = narrowNext(&p, m);
+        if (k <= 0) break;  // cannot happen: the same characters converted before
+        out.put(m, static_cast<size_t>(k));
+        done += static_cast<size_t>(k);
+    }
+    pad(out, sp, len, false);
+    return true;
 }
 
 template <class Ch>
@@ -349,8 +418,9 @@ bool emitString(Sink<Ch>& out, const Spec& sp, bool wideArg, Args& a) {
         if constexpr (wideOut) {
             size_t n = 0;
             while (s[n]) ++n;
-            emitText(out, sp, reinterpret_cast<const Ch*>(s), n);
+            emitWideText(out, sp, reinterpret_cast<const Ch*>(s), n);
         } else {
+            if (sp.prec >= 0) return emitNarrowedPrefix(out, sp, s);
             bool ok = false;
             const unsigned need = qxString::WCStoMBS(s, kNpos, nullptr, 0, &ok);
             if (!ok) return false;
@@ -358,7 +428,7 @@ bool emitString(Sink<Ch>& out, const Spec& sp, bool wideArg, Args& a) {
             if (!buf.data()) return false;
             const unsigned got = qxString::WCStoMBS(s, kNpos, buf.data(), need + 1, &ok);
             if (!ok || got != need) return false;
-            emitText(out, sp, buf.data(), got);
+            emitPadded(out, sp, buf.data(), got);
         }
     } else {
         const char* s = va_arg(a.ap, const char*);
@@ -374,14 +444,14 @@ bool emitString(Sink<Ch>& out, const Spec& sp, bool wideArg, Args& a) {
             if (!ok) return false;
             if (need == 0) {
                 static const Ch empty[1] = {0};
-                emitText(out, sp, empty, 0);
+                emitPadded(out, sp, empty, 0);
                 return true;
             }
             Scratch<WChar, 256> buf(size_t(need) + 1);
             if (!buf.data()) return false;
             const unsigned got = qxString::MBStoWCS(s, kNpos, buf.data(), need + 1, &ok);
             if (!ok || got != need) return false;
-            emitText(out, sp, reinterpret_cast<const Ch*>(buf.data()), got);
+            emitWideText(out, sp, reinterpret_cast<const Ch*>(buf.data()), got);
         }
     }
     return true;
@@ -406,7 +476,8 @@ bool emitChar(Sink<Ch>& out, const Spec& sp, bool wideArg, Args& a) {
         bool ok = false;
         const unsigned n = qxString::WCStoMBS(text, kNpos, m, sizeof(m), &ok);
         if (!ok || n == 0) return false;
-        emitText(out, sp, m, n);  // a multibyte character is one character
+        // Written whole: the precision has no effect on a character.
+        emitPadded(out, sp, m, n);
         return true;
     }
     pad(out, sp, 1, true);

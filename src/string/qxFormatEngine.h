@@ -24,6 +24,11 @@ struct Result {
     size_t length;
 };
 
+// A precision on text never splits a character: in 8-bit output it counts
+// bytes, and a converted character that does not fit whole is left out; in
+// wide output it counts UTF-16 units, and a surrogate pair is never halved.
+// A character (%c, %C) is always written whole.
+
 // 8-bit format and output: %s is 8-bit text, %S wide.
 Result formatChars(char* buf, size_t size, const char* fmt, Args& args);
 // Wide format and output with the platform's legacy wide letters: %s is

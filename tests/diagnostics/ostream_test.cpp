@@ -120,6 +120,65 @@ TEST(OStream, Format) {
     for (const size_t n : rec.sizes) EXPECT_LE(n, 4096u);
 }
 
+// Letters a-z over and over: a lost, doubled or moved byte shows.
+std::string letters(size_t n, size_t from = 0) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += static_cast<char>('a' + (from + i) % 26);
+    return s;
+}
+
+// The writes that total bytes take: whole 4096-byte buffers, then the rest.
+std::vector<size_t> blocks(size_t total) {
+    std::vector<size_t> sizes(total / 4096, 4096);
+    if (total % 4096) sizes.push_back(total % 4096);
+    return sizes;
+}
+
+// A text that fills what is left of the buffer exactly, one byte short of it
+// and one past it, or that is longer than the whole buffer, after an empty,
+// a partly filled, an all-but-full and a full buffer. format (which writes
+// straight into the buffer when the text fits) and << must hand the stream
+// the same bytes in the same writes; the byte after is checked too.
+TEST(OStream, TextAtEveryBoundaryOfTheBuffer) {
+    for (const size_t before : {0, 3, 4095, 4096}) {
+        const size_t room = 4096 - before;
+        for (const size_t length : {room - 1, room, room + 1, room + 4096, size_t(10000)}) {
+            if (length == 0 || length > 10000) continue;  // nothing under 1, or room - 1 of 0
+            SCOPED_TRACE(testing::Message() << before << " bytes, then " << length);
+            const std::string head(before, '.');
+            const std::string text = letters(length - 1);
+            const std::string want = head + text + "!#";
+            RecordingStream formatted, inserted;
+            {
+                OStream os(formatted);
+                os << head.c_str();
+                os.format("%s!", text.c_str());
+                os << '#';
+                EXPECT_TRUE(os);
+            }
+            OStream(inserted) << head.c_str() << text.c_str() << '!' << '#';
+            EXPECT_EQ(formatted.bytes, want);
+            EXPECT_EQ(inserted.bytes, want);
+            EXPECT_EQ(formatted.sizes, blocks(want.size()));
+            EXPECT_EQ(inserted.sizes, blocks(want.size()));
+        }
+    }
+
+    // Back to back on one stream, the format buffer growing and kept.
+    RecordingStream rec;
+    std::string want;
+    {
+        OStream os(rec);
+        for (const size_t n : {4096, 4095, 1, 4097, 2, 8191, 4096, 0, 1, 12000, 4094, 4096}) {
+            const std::string text = letters(n, want.size());
+            os.format("%s", text.c_str());
+            want += text;
+        }
+    }
+    EXPECT_EQ(rec.bytes, want);
+    EXPECT_EQ(rec.sizes, blocks(want.size()));
+}
+
 TEST(OStream, ErrorsAreLatched) {
     RecordingStream rec;
     rec.failOnCall = 0;

@@ -196,6 +196,9 @@ TEST(Format, BadFormatsAndFailedConversionsGiveMinusOne) {
     EXPECT_EQ(f8("%ls", QX_W("\u4E2D")), "<-1>");
     EXPECT_EQ(f8("%C", static_cast<int>(0x4E2D)), "<-1>");
     EXPECT_EQ(f8("%S", QX_W("plain")), "plain");
+    // With a precision only the characters written are converted.
+    EXPECT_EQ(f8("%.1S|%.0S", QX_W("a\u4E2D"), QX_W("\u4E2D")), "a|");
+    EXPECT_EQ(f8("%.2S", QX_W("a\u4E2D")), "<-1>");
     CString s("kept");
     EXPECT_EQ(s.format("%S", QX_W("\u4E2D")), npos);
     EXPECT_EQ(std::string(s.c_str()), "kept");
@@ -378,6 +381,110 @@ TEST(Format, IStringFormatInAllItsForms) {
     EXPECT_EQ(after(s, vformat(s, QX_W("%S/%s"), QX_W("w"), "n")), R(3, u"w/n"));
     EXPECT_EQ(after(s, vformat(s, "%s/%S", "n", QX_W("w"))), R(3, u"n/w"));
     EXPECT_EQ(std::string(s.asChar()), "n/w");
+}
+
+std::string spaces(size_t n) {
+    return std::string(n, ' ');
+}
+
+// Wide text into 8-bit output under a multibyte locale: the precision counts
+// bytes and a character that does not fit whole is left out. UTF-8 on Linux
+// (characters of 1 to 4 bytes); under Wine the runtime has no UTF-8 locale,
+// so code page 932 (1 and 2 bytes) stands in.
+TEST(Format, PrecisionNeverCutsAMultibyteCharacter) {
+#ifdef _WIN32
+    LocaleGuard locale({".932"});
+#else
+    LocaleGuard locale({"en_US.UTF-8", "C.UTF-8", "C.utf8"});
+#endif
+    if (!locale.active()) GTEST_SKIP() << "no multibyte locale available";
+#ifdef _WIN32
+    const WChar* text = QX_W("a\uFF71\u3042\u4E2D");  // bytes 1, 1, 2, 2
+    const std::string a = "a", b = "\xB1", c = "\x82\xA0", d = "\x92\x86";
+    const Case8 cuts[] = {
+        {f8("%.0S", text), ""},
+        {f8("%.1S", text), a},
+        {f8("%.2S", text), a + b},
+        {f8("%.3S", text), a + b},  // inside a 2-byte character
+        {f8("%.4S", text), a + b + c},
+        {f8("%.5S", text), a + b + c},
+        {f8("%.6S", text), a + b + c + d},
+        {f8("%.7S", text), a + b + c + d},
+        {f8("%.*ls", 5, text), a + b + c},
+    };
+    // Two characters of 2 bytes each, and the 8-bit text of the first.
+    const WChar* two = QX_W("\u3042\u4E2D");
+    const std::string first = c, second = d;
+    const char* narrowFirst = "\x82\xA0";
+#else
+    const WChar* text = QX_W("a\u00E9\u4E2D\U0001F600");  // bytes 1, 2, 3, 4
+    const std::string a = "a", b = "\xC3\xA9", c = "\xE4\xB8\xAD", d = "\xF0\x9F\x98\x80";
+    const Case8 cuts[] = {
+        {f8("%.0S", text), ""},
+        {f8("%.1S", text), a},
+        {f8("%.2S", text), a},  // inside the 2-byte character
+        {f8("%.3S", text), a + b},
+        {f8("%.4S", text), a + b},  // inside the 3-byte character
+        {f8("%.5S", text), a + b},
+        {f8("%.6S", text), a + b + c},
+        {f8("%.7S", text), a + b + c},  // inside the 4-byte character
+        {f8("%.9S", text), a + b + c},
+        {f8("%.10S", text), a + b + c + d},
+        {f8("%.11S", text), a + b + c + d},
+        {f8("%.*ls", 8, text), a + b + c},
+    };
+    // A 2- and a 3-byte character, and the 8-bit text of the first.
+    const WChar* two = QX_W("\u00E9\u4E2D");
+    const std::string first = b, second = c;
+    const char* narrowFirst = "\xC3\xA9";
+#endif
+    check(cuts, sizeof cuts / sizeof *cuts);
+
+    // Widths count the bytes written; a character ignores the precision.
+    const size_t n1 = first.size(), n2 = second.size(), n12 = n1 + n2;
+    const Case8 padded[] = {
+        {f8("[%-6.3S][%6.3S]", two, two),
+         "[" + first + spaces(6 - n1) + "][" + spaces(6 - n1) + first + "]"},
+        {f8("[%-8S][%8S]", two, two),
+         "[" + first + second + spaces(8 - n12) + "][" + spaces(8 - n12) + first + second + "]"},
+        {f8("[%-*.*S]", static_cast<int>(n12), static_cast<int>(n12), two),
+         "[" + first + second + "]"},
+        {f8("%C|%5C|%-5C|%.1C|%lc", two[1], two[1], two[1], two[1], two[1]),
+         second + "|" + spaces(5 - n2) + second + "|" + second + spaces(5 - n2) + "|" + second +
+             "|" + second},
+    };
+    check(padded, sizeof padded / sizeof *padded);
+
+    CString s;
+    EXPECT_EQ(after(s, s.format("%.3S|%-4.1S|", two, two)),
+              Result<std::string>(static_cast<unsigned>(n1 + 6), first + "|    |"));
+    EXPECT_EQ(after(s, s.format(1, "%.*S", static_cast<int>(n12 - 1), two)),
+              Result<std::string>(static_cast<unsigned>(n1), first));
+    // In wide output the precision counts wide units, not bytes.
+    IString w;
+    EXPECT_TRUE(after(w, w.format(QX_W("%.1s"), (std::string(narrowFirst) + "x").c_str())) ==
+                Result<std::u16string>(1, std::u16string(1, static_cast<char16_t>(two[0]))));
+}
+
+// In wide output the precision counts UTF-16 units; a surrogate pair that
+// does not fit whole is left out.
+TEST(Format, PrecisionNeverHalvesASurrogatePair) {
+    const WChar* pair = QX_W("\U0001F600z");
+    const std::u16string face = u"\U0001F600";
+    EXPECT_TRUE(fW(QX_W("[%.1S][%.2S][%.3S][%-3.1S][%3.1S]"), pair, pair, pair, pair, pair) ==
+                u"[][" + face + u"][" + face + u"z][   ][   ]");
+    IString s;
+    EXPECT_TRUE(after(s, s.format(QX_W("%.1S|%.2S"), pair, pair)) ==
+                Result<std::u16string>(3, u"|" + face));
+
+    // 8-bit text widened to a pair; the runtime has no UTF-8 locale under Wine.
+    LocaleGuard locale({"en_US.UTF-8", "C.UTF-8", "C.utf8"});
+    if (!locale.active()) return;
+    const char* utf8 = "\xF0\x9F\x98\x80z";
+    EXPECT_TRUE(fW(QX_W("[%.1s][%.2s][%.3s]"), utf8, utf8, utf8) ==
+                u"[][" + face + u"][" + face + u"z]");
+    EXPECT_TRUE(after(s, s.format("%.1s|%.2s", utf8, utf8)) ==
+                Result<std::u16string>(3, u"|" + face));
 }
 
 }  // namespace
