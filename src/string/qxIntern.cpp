@@ -63,12 +63,13 @@ inline bool sameUnits(const Unit* a, const Unit* b, unsigned n) {
 
 // An open-addressed table (linear probing, power-of-two size) of records.
 // Interning a known text is the hot path, so a slot keeps next to the record
-// pointer what a probe and a constant hit need: the hash, the length, a
+// pointer all that a probe and a constant hit need: the hash, the length, a
 // pointer to the text itself and whether the record is constant. Such a hit
-// reads one slot and then the text, never the record or the string object in
-// between. Records sit in block-allocated nodes that never move, so handles
-// point straight at them; the node also keeps the hash, so removing a record
-// needs no hashing.
+// reads one slot and then the text, not the record or the string object in
+// between (a chain of dependent cache misses when the table is large).
+// Records sit in block-allocated nodes that never move, so handles point
+// straight at them; the node also keeps the hash, so removing a record needs
+// no hashing.
 template <class S>
 class InternTable {
 public:
@@ -120,7 +121,10 @@ public:
 
     // A new record for a text known to be missing, with refCount 0.
     Record* insert(unsigned h, const Unit* p, unsigned n, bool constant) {
-        if ((m_count + 1) * kLoadDen > m_capacity * kLoadNum) grow(m_capacity * 2);
+        if (std::uint64_t{m_count + 1u} * kLoadDen > std::uint64_t{m_capacity} * kLoadNum) {
+            if (m_capacity > kMaxCapacity / 2) throw std::bad_alloc();
+            grow(m_capacity * 2);
+        }
         Node* node = static_cast<Node*>(m_nodes.alloc());
         ::new (static_cast<void*>(node)) Node();
         try {
@@ -200,7 +204,7 @@ private:
         m_capacity = capacity;
         m_mask = capacity - 1;
         m_shift = 32;
-        for (unsigned c = capacity; c > 1; c >>= 1) --m_shift;
+        for (unsigned c = capacity; c > 1; c >>= 1) --m_shift;  // 32 - log2(capacity)
         for (unsigned k = 0; k < oldCapacity; ++k)
             if (old[k].m_record) m_slots[freeSlot(old[k].hash)] = old[k];
         delete[] old;
@@ -214,7 +218,7 @@ private:
 
     // At most 3/4 full: an unsuccessful probe (every insertion) stays short.
     static constexpr unsigned kLoadNum = 3, kLoadDen = 4;
-    static constexpr unsigned kMinCapacity = 16;
+    static constexpr unsigned kMinCapacity = 16, kMaxCapacity = 1u << 31;
     static constexpr int kNodesInBlock = 64;
 
     Slot* m_slots = nullptr;
@@ -274,7 +278,7 @@ inline InternalString<S>* internText(const Unit* p, unsigned n, bool constant) {
     HookLock lock;
     InternTable<S>* t = tablePointer(static_cast<const S*>(nullptr));
     typename InternTable<S>::Slot* s = t ? t->find(h, p, n) : nullptr;
-    if (!s) return create<S>(s, h, p, n, constant);
+    if (!s) return create<S>(nullptr, h, p, n, constant);
     InternalString<S>* r = s->record();
     if (constant) {
         if (!s->constant()) t->makeConstant(*s);
