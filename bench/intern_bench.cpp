@@ -8,7 +8,7 @@
 //         comparing two handles of equal texts against comparing the two
 //         std::string texts
 //
-// Texts are identifier-like, 8 to 30 characters; lookups run in an order
+// Texts are identifier-like, 8 to 35 characters; lookups run in an order
 // unrelated to the insertion order. Both sides look up copies of the stored
 // texts, made in lookup order, in a table that holds exactly those N texts.
 
