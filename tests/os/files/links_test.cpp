@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -32,6 +33,9 @@ using qxUtil::Error;
 
 IString u8(const std::string& s) {
     return IString(s.c_str(), qxString::EncodingUTF8);
+}
+std::string str(const IString& s) {
+    return s.asUTF8();
 }
 
 // A transport of another kind over local files, so that moves between
@@ -172,6 +176,13 @@ protected:
                link("nowhere", root + "/sub/dangling", false);
     }
 
+    static void registerOther() {
+        static OtherFactory factory;
+        static const bool registered =
+            (qxOS::FileFactory::getFileFactory()->addTransportFactory(&factory), true);
+        (void)registered;
+    }
+
     bool hostLinks_ = false;  // links of the host's shell, under Wine
 };
 
@@ -232,10 +243,7 @@ TEST_F(Links, MergeAndMoveLeaveLinkTargetsAlone) {
     // (A tree of its own: Wine's file calls would go round the loop of the
     // first one.)
     ASSERT_TRUE(makeTree("src2"));
-    static OtherFactory factory;
-    static const bool registered =
-        (qxOS::FileFactory::getFileFactory()->addTransportFactory(&factory), true);
-    (void)registered;
+    registerOther();
     IString otherName(OtherTransport::kPrefix);
     otherName += u8(at("moved"));
     File other(otherName);
@@ -262,6 +270,23 @@ TEST_F(Links, CleanupDeletesStaleLinksNeverTheirTargets) {
     expectOutsideIntact();
     EXPECT_LE(deleted, 1);
     EXPECT_TRUE(fs::exists(fs::symlink_status(dir_ / "tmp" / "pelABCDE.unload")));
+}
+
+// A walk through another transport lists and queries through it, and
+// never enters a link either.
+TEST_F(Links, WalkThroughAnotherTransport) {
+    fs::create_directories(dir_ / "w" / "s");
+    write("w/x", "x");
+    write("w/s/y", "y");
+    registerOther();
+    IString root(OtherTransport::kPrefix);
+    root += u8(at("w"));
+    std::vector<std::string> seen;
+    for (qxOS::DirectoryIterator it(root); it.valid(); it.next())
+        seen.push_back(std::string(it.onDirectory() ? "d " : "f ") + it.getName().asUTF8());
+    std::sort(seen.begin() + 1, seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"d " + str(root), "d " + at("w\\s"),
+                                              "f " + at("w\\s\\y"), "f " + at("w\\x")}));
 }
 
 }  // namespace

@@ -420,4 +420,62 @@ TEST_F(LocalFile, CleanupKeepsWhatIsYoungOrForeign) {
     for (auto& f : files) EXPECT_EQ(fs::exists(dir_ / f.name), !f.goes) << f.name;
 }
 
+// The 8-bit and wide forms name the same files as the Filename forms; a
+// copy reports 2 only for a missing file, 1 for a missing directory.
+TEST_F(LocalFile, NarrowAndWideForms) {
+    write("a", "alpha");
+    const std::string a = at("a"), b = at("b"), c = at("c"), d = at("d");
+    EXPECT_FALSE(qxOS::fileCopy(a.c_str(), b.c_str(), false));
+    EXPECT_EQ(qxOS::fileCopy(a.c_str(), b.c_str(), false).num(), 3);
+    EXPECT_EQ(qxOS::fileCopy(at("none").c_str(), c.c_str(), false).num(), 2);
+    EXPECT_EQ(qxOS::fileCopy(at("no\\none").c_str(), c.c_str(), false).num(), 1);
+    EXPECT_EQ(qxOS::fileCopy(name("no\\none").asWChar(), name("c").asWChar(), true).num(), 1);
+    EXPECT_FALSE(qxOS::fileCopy(name("b").asWChar(), name("c").asWChar(), false));
+    EXPECT_EQ(read("c"), "alpha");
+
+    EXPECT_FALSE(qxOS::fileDelete(b.c_str()));
+    EXPECT_EQ(qxOS::fileDelete(b.c_str()).num(), 1);
+    EXPECT_FALSE(qxOS::fileDelete(name("c").asWChar()));
+    EXPECT_FALSE(fs::exists(dir_ / "b") || fs::exists(dir_ / "c"));
+
+    EXPECT_FALSE(qxOS::fileMove(name("a").asWChar(), name("b").asWChar(), false));
+    EXPECT_EQ(read("b"), "alpha");
+    EXPECT_FALSE(qxOS::fileRename(b.c_str(), c.c_str()));
+    EXPECT_FALSE(qxOS::fileRename(name("c").asWChar(), name("d").asWChar()));
+    EXPECT_EQ(qxOS::fileRename(c.c_str(), d.c_str()).num(), 6);
+    EXPECT_EQ(read("d"), "alpha");
+    EXPECT_FALSE(fs::exists(dir_ / "a") || fs::exists(dir_ / "b") || fs::exists(dir_ / "c"));
+}
+
+// Without an argument the clean-up works in the system's temporary
+// directory, which the environment names.
+TEST_F(LocalFile, CleanupOfTheTemporaryDirectory) {
+    const std::string dir = dir_.u8string();
+#ifdef _WIN32
+    std::string old = std::getenv("TMP") ? std::getenv("TMP") : "";
+    _putenv_s("TMP", dir.c_str());
+#else
+    std::string old = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    setenv("TMPDIR", dir.c_str(), 1);
+#endif
+    write("jamx12out7", "x");
+    write("keep.ac$", "x");
+    fs::last_write_time(dir_ / "jamx12out7",
+                        fs::file_time_type::clock::now() - std::chrono::hours(24 * 8));
+    const std::string tmp = str(qxOS::getTempDirectory().name());
+    const int deleted = qxOS::cleanupTempDirectory();
+#ifdef _WIN32
+    _putenv_s("TMP", old.c_str());
+#else
+    if (old.empty())
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR", old.c_str(), 1);
+#endif
+    EXPECT_EQ(tmp, at(""));
+    EXPECT_GE(deleted, 1);
+    EXPECT_FALSE(fs::exists(dir_ / "jamx12out7"));
+    EXPECT_TRUE(fs::exists(dir_ / "keep.ac$"));
+}
+
 }  // namespace
