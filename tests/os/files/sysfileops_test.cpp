@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#    include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -162,6 +166,28 @@ TEST_F(SysFileOps, CopyFile) {
     EXPECT_TRUE(fs::is_directory(dir_ / "d"));
     EXPECT_EQ(read("mine"), "mine");
 }
+
+#ifndef _WIN32
+// The copy's other ways: a pseudo file that claims no size gives the kernel
+// copy nothing and is read through a buffer; a file on another volume
+// (tmpfs, where there is one) crosses devices.
+TEST_F(SysFileOps, CopyFileFallbacks) {
+    ASSERT_EQ(copyFile(w("/proc/self/status"), at("status"), false), 0);
+    EXPECT_EQ(read("status").rfind("Name:", 0), 0u);
+
+    const fs::path shm = "/dev/shm";
+    std::error_code ec;
+    if (!fs::is_directory(shm, ec)) GTEST_SKIP() << "no tmpfs here";
+    const fs::path src = shm / ("qx_copy_" + std::to_string(::getpid()));
+    std::string bytes(200000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 13 + i / 509);
+    std::ofstream(src, std::ios::binary) << bytes;
+    const int rc = copyFile(w(src.u8string()), at("crossed"), false);
+    fs::remove(src, ec);
+    ASSERT_EQ(rc, 0);
+    EXPECT_TRUE(read("crossed") == bytes);
+}
+#endif
 
 bool isTempName(const std::string& name, const std::string& prefix) {
     if (name.size() != prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0)
