@@ -16,6 +16,8 @@
 #include "qxDefs.h"
 #include "string/qxString.h"
 
+#include <type_traits>
+
 namespace qxString {
 
 // One interned text. refCount counts the dynamic handles that hold the
@@ -178,5 +180,22 @@ struct DynamicIStringSort {
 };
 
 }  // namespace qxString
+
+namespace qx {
+
+// Handles hash by identity, the record's address, as they compare: keys of
+// a qx::hash_map cost no look at their text. (Dependent on H, so the
+// pointer hash of the hash-table header is found where the map is used.)
+template <class H>
+struct hash<H, std::enable_if_t<
+                   std::is_base_of<qxString::detail::InternHandle<qxString::CString>, H>::value ||
+                   std::is_base_of<qxString::detail::InternHandle<qxString::IString>, H>::value>> {
+    unsigned int operator()(const H& h) const {
+        using Pointer = std::conditional_t<sizeof(H) != 0, const void*, H>;
+        return qx::hash<Pointer>()(static_cast<Pointer>(h.record()));
+    }
+};
+
+}  // namespace qx
 
 #endif

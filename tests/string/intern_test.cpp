@@ -313,4 +313,20 @@ TEST_F(Intern, TwoThreadsWithLockHooks) {
     EXPECT_EQ(numInternedCStrings(), static_cast<int>(records.size()));
 }
 
+// Handles key a hash map by identity: equal texts meet in one entry, and
+// the hash is the record's, not the text's.
+TEST_F(Intern, HandlesAsHashKeys) {
+    qx::hash_map<qxString::ConstantCString, int> counts;
+    for (const char* w : {"red", "green", "red", "blue", "red"}) ++counts[qxString::intern(w)];
+    EXPECT_EQ(counts.size(), 3);
+    EXPECT_EQ(counts[qxString::intern("red")], 3);
+
+    qx::hash_map<qxString::DynamicIString, int> wide;
+    const qxString::DynamicIString a = qxString::intern_dynamic(QX_W("alpha"));
+    wide[a] = 1;
+    wide[qxString::intern_dynamic(QX_W("alpha"))] += 1;
+    EXPECT_EQ(wide.size(), 1);
+    EXPECT_EQ(wide[a], 2);
+}
+
 }  // namespace

@@ -50,6 +50,7 @@ void FileStatus::reset() {
     m_exists = m_isReadable = m_isWritable = m_isDirectory = m_isFile = m_isRemote =
         m_isCheckedout = false;
     m_size = 0;
+    m_size64 = 0;
     m_creationDate = m_lastModification = 0;
     m_owner.clear();
     m_group.clear();

@@ -38,8 +38,9 @@ public:
     bool isRemote() const { return m_isRemote; }
     bool isCheckedout() const { return m_isCheckedout; }
     // 32 bits on every target: the local transport reports files of 2 GiB
-    // and more as 2147483647.
+    // and more as 2147483647. getSize64 gives the true size.
     std::int32_t getSize() const { return m_size; }
+    std::int64_t getSize64() const { return m_size64; }
     // Seconds since 1970-01-01 UTC.
     std::int64_t getCreationDate() const { return m_creationDate; }
     std::int64_t getLastModifiedDate() const { return m_lastModification; }
@@ -54,7 +55,15 @@ public:
     void setIsFile(bool v) { m_isFile = v; }
     void setIsRemote(bool v) { m_isRemote = v; }
     void setIsCheckedout(bool v) { m_isCheckedout = v; }
-    void setSize(std::int32_t v) { m_size = v; }
+    // Either setter keeps both sizes in step; setSize64 stores what does not
+    // fit 32 bits as the largest 32-bit size.
+    void setSize(std::int32_t v) { m_size64 = m_size = v; }
+    void setSize64(std::int64_t v) {
+        m_size64 = v;
+        m_size = v > INT32_MAX   ? INT32_MAX
+                 : v < INT32_MIN ? INT32_MIN
+                                 : static_cast<std::int32_t>(v);
+    }
     void setCreationDate(std::int64_t v) { m_creationDate = v; }
     void setLastModification(std::int64_t v) { m_lastModification = v; }
     void setOwner(const qxString::CString& v) { m_owner = v; }
@@ -69,6 +78,7 @@ private:
     bool m_isRemote;
     bool m_isCheckedout;
     std::int32_t m_size;
+    std::int64_t m_size64;
     std::int64_t m_creationDate;
     std::int64_t m_lastModification;
     qxString::CString m_owner;

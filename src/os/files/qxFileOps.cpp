@@ -72,8 +72,8 @@ Error Filesystem::stat() {
         m_size = total / 1024;
         m_avail = available / 1024;
     } else {
-        result = Error(1, "Filesystem::stat(): GetDiskFreeSpaceEx(%ls) failed: %ls", dir.asWChar(),
-                       qxUtil::systemErrorText(rc).asWChar());
+        result = Error(1, "Filesystem::stat(): GetDiskFreeSpaceEx(%ls) failed: %ls",
+                       Filename(dir).nativeName().asWChar(), qxUtil::systemErrorText(rc).asWChar());
     }
 
     const Filename name(m_filename);
@@ -96,20 +96,26 @@ namespace {
 
 using Entry = DirectoryIterator::iteratorEntry;
 
-// The entry for name as a status query sees it.
-void queryEntry(const IString& name, Entry& entry) {
+// The entry for name as a status query sees it; the query's error when it
+// could not tell.
+Error queryEntry(const IString& name, Entry& entry) {
     FileStatus status;
-    entry.exists = !File::query(name, status) && status.exists();
+    Error e = File::query(name, status);
+    entry.exists = !e && status.exists();
     entry.isDirectory = status.isDirectory();
+    return e;
 }
 
 struct WalkContext {
     qx::list<Entry>* queue;
     const IString* dir;
+    DirectoryIterator* walk;
+    void (*skip)(DirectoryIterator*, const IString&, Error);
 };
 
 // What the listing says is enough, without a status call per entry: only a
-// link needs one. Its target decides what it is, and it is never entered.
+// link needs one. Its target decides what it is, and it is never entered;
+// a dangling link names nothing and is passed over like a vanished entry.
 void addWalked(void* ctx, const qx::WChar* name, size_t length, unsigned kind) {
     if (isDot(name, length) || (kind & sys::kEntryOther)) return;
     WalkContext& c = *static_cast<WalkContext*>(ctx);
@@ -120,7 +126,10 @@ void addWalked(void* ctx, const qx::WChar* name, size_t length, unsigned kind) {
     bool directory = (kind & sys::kEntryDirectory) != 0;
     if (kind & sys::kEntryLink) {
         sys::PathStatus st;
-        if (sys::statPath(full.asWChar(), &st) != 0 || !(st.isDirectory || st.isRegular)) return;
+        const int rc = sys::statPath(full.asWChar(), &st);
+        if (rc != 0 && rc != sys::kErrorFileNotFound && rc != sys::kErrorPathNotFound)
+            c.skip(c.walk, full, Error(File::kIOProblem, qxUtil::systemErrorText(rc)));
+        if (rc != 0 || !(st.isDirectory || st.isRegular)) return;
         directory = st.isDirectory;
     }
     Entry& e = c.queue->emplace_back();
@@ -153,24 +162,44 @@ void DirectoryIterator::next() {
     m_queue.pop_front();
 }
 
+void DirectoryIterator::skipThunk(DirectoryIterator* walk, const IString& name, Error why) {
+    walk->skip(name, std::move(why));
+}
+
+void DirectoryIterator::skip(const IString& name, Error why) {
+    ++m_skipped;
+    m_lastSkipped.assign(name);
+    m_lastSkipError = std::move(why);
+    if (m_onSkip) m_onSkip(m_skipCtx, m_lastSkipped, m_lastSkipError);
+}
+
 void DirectoryIterator::visitDirectory(const iteratorEntry& dir) {
     File file(dir.name);
-    if (!file.isValid()) return;
+    if (!file.isValid()) {
+        skip(dir.name, File::getError(File::kNotImplemented));
+        return;
+    }
     if (auto* local = dynamic_cast<LocalFileTransport*>(file.getTransport())) {
         IString listed;
-        WalkContext ctx{&m_queue, &listed};
+        WalkContext ctx{&m_queue, &listed, this, skipThunk};
         const int before = m_queue.size();
         // A listing that fails part way yields nothing, as a failed one does.
-        if (local->listEntries(addWalked, &ctx, listed))
+        int rc = 0;
+        if (Error e = local->listEntries(addWalked, &ctx, listed, &rc)) {
             while (m_queue.size() > before) m_queue.pop_back();
+            skip(dir.name, rc ? Error(e.num(), qxUtil::systemErrorText(rc)) : std::move(e));
+        }
         return;
     }
     qx::vector<IString> names;
-    if (file.readDir(names, true)) return;
+    if (Error e = file.readDir(names, true)) {
+        skip(dir.name, std::move(e));
+        return;
+    }
     for (IString& name : names) {
         if (isDotPath(name)) continue;
         Entry entry;
-        queryEntry(name, entry);
+        if (Error e = queryEntry(name, entry)) skip(name, std::move(e));
         if (!entry.exists) continue;
         entry.name.swap(name);
         m_queue.push_back(std::move(entry));
@@ -185,8 +214,8 @@ Error fileCopy(const Filename& from, const Filename& to, bool overwrite) {
     const int rc = sys::copyFile(from.name().asWChar(), to.name().asWChar(), !overwrite);
     if (rc == 0) return Error();
     const int num = rc == sys::kErrorFileNotFound ? 2 : rc == sys::kErrorFileExists ? 3 : 1;
-    return Error(num, "Error copying %S to %S: %S", from.name().asWChar(), to.name().asWChar(),
-                 qxUtil::systemErrorText(rc).asWChar());
+    return Error(num, "Error copying %S to %S: %S", from.nativeName().asWChar(),
+                 to.nativeName().asWChar(), qxUtil::systemErrorText(rc).asWChar());
 }
 
 Error fileCopy(const char* from, const char* to, bool overwrite) {
@@ -236,7 +265,8 @@ Error fileRename(const Filename& from, const Filename& to) {
     switch (rc) {
         case sys::kErrorFileNotFound:
         case sys::kErrorPathNotFound:
-            return Error(6, "File or path specified by %S name not found.", to.name().asWChar());
+            return Error(6, "File or path specified by %S name not found.",
+                         to.nativeName().asWChar());
         case sys::kErrorAccessDenied:
         case sys::kErrorFileExists:
         case sys::kErrorAlreadyExists:

@@ -71,10 +71,33 @@ public:
     // first (unless pruned).
     void next();
 
+    // What the walk had to leave out: a directory it could not list (no
+    // permission, a full name past the path limit, removed meanwhile), or
+    // an entry whose status could not be read. Never silent: each counts,
+    // the last one's name and error stay, and a callback set with onSkip
+    // hears of each as it happens.
+    using SkipFn = void (*)(void* ctx, const qxString::IString& name, const qxUtil::Error& why);
+    void onSkip(SkipFn fn, void* ctx) {
+        m_onSkip = fn;
+        m_skipCtx = ctx;
+    }
+    int skippedCount() const { return m_skipped; }
+    const qxString::IString& lastSkipped() const { return m_lastSkipped; }
+    const qxUtil::Error& lastSkipError() const { return m_lastSkipError; }
+
 private:
     void visitDirectory(const iteratorEntry& dir);
+    void skip(const qxString::IString& name, qxUtil::Error why);
+    // skip, for the listing's callback.
+    static void skipThunk(DirectoryIterator* walk, const qxString::IString& name,
+                          qxUtil::Error why);
 
     qx::list<iteratorEntry> m_queue;
+    int m_skipped = 0;
+    qxString::IString m_lastSkipped;
+    qxUtil::Error m_lastSkipError;
+    SkipFn m_onSkip = nullptr;
+    void* m_skipCtx = nullptr;
 };
 
 // Copies the file's bytes, permissions and modification time. Error 2 when

@@ -423,6 +423,16 @@ void Filename::getCwd() {
     *this = Filename(IString(buf, static_cast<int>(n)));
 }
 
+IString Filename::nativeName() const {
+    IString out;
+    out.assign(m_name);
+    if (out.empty()) return out;
+    const unsigned n =
+        static_cast<unsigned>(qx::sys::nativeSpelling(m_name.data(), m_name.length(), &out[0]));
+    out.erase(n);
+    return out;
+}
+
 }  // namespace qxOS
 
 namespace {

@@ -47,6 +47,10 @@ public:
     Filename& operator=(const qxString::IString& path);
 
     const qxString::IString& name() const { return m_name; }
+    // The name as the platform spells it, for people to read: on Linux with
+    // '/' and without a drive ("/usr/include/GL/glext.h" for
+    // "\usr\include\GL\glext.h"), on Windows the name itself.
+    qxString::IString nativeName() const;
     qx::WChar ownSeparator() const { return m_separator; }
 
     // Parts, split on first use; the references stay valid until the name

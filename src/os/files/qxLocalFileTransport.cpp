@@ -254,7 +254,7 @@ Error LocalFileTransport::makeDirectoryAll() {
     return makeDirectory();
 }
 
-Error LocalFileTransport::listEntries(EntryFn add, void* ctx, IString& dir) {
+Error LocalFileTransport::listEntries(EntryFn add, void* ctx, IString& dir, int* systemError) {
     if (cutShort(m_name)) return invalidName();
     dir.assign(m_name);
     if (!dir.empty() && dir[dir.length() - 1] != kSep) dir.append(kSep);
@@ -264,6 +264,7 @@ Error LocalFileTransport::listEntries(EntryFn add, void* ctx, IString& dir) {
         return File::getError(File::kPathTooLong);
     const int rc = sys::listDirectory(dir.asWChar(), add, ctx);
     if (rc == 0 || rc == sys::kErrorFileNotFound) return Error();
+    if (systemError) *systemError = rc;
     return File::getError(File::kIOProblem);
 }
 
@@ -396,7 +397,7 @@ Error LocalFileTransport::query(FileStatus& status) {
     status.setIsDirectory(st.isDirectory);
     status.setIsFile(st.isRegular);
     status.setExists(st.isDirectory || st.isRegular);
-    status.setSize(st.size > INT_MAX ? INT_MAX : static_cast<std::int32_t>(st.size));
+    status.setSize64(st.size);
     status.setLastModification(st.modified);
     status.setCreationDate(st.created);
     status.setIsRemote(false);

@@ -61,16 +61,19 @@ public:
     qx::WChar getSeparator() override;
     qxString::IString transportId() override;
     // A missing file is success with the status left as it was. Sizes of
-    // 2 GiB and more report 2147483647, the largest the status can hold.
+    // 2 GiB and more report 2147483647 as the 32-bit size; the 64-bit size
+    // is the true one.
     qxUtil::Error query(FileStatus& status) override;
     qxUtil::Error queryOwnerGroup(FileStatus& status) override;
     bool isLink() override;
 
     // The listing behind readDir with what the system says of each entry
     // (qx::sys::EntryKind bits, links not followed). dir receives the
-    // directory name with its separator.
+    // directory name with its separator; *systemError the system's number
+    // when the system refused the listing.
     using EntryFn = void (*)(void* ctx, const qx::WChar* name, size_t length, unsigned kind);
-    qxUtil::Error listEntries(EntryFn add, void* ctx, qxString::IString& dir);
+    qxUtil::Error listEntries(EntryFn add, void* ctx, qxString::IString& dir,
+                              int* systemError = nullptr);
 
     // A name with a NUL inside would reach the system cut short, naming
     // another file: no system call is made for such a name.

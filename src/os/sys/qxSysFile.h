@@ -76,6 +76,13 @@ enum EntryKind : unsigned {
     kEntryLink = 2,       // a symbolic link or other reparse point
     kEntryOther = 4,      // neither file nor directory: a device, pipe or socket
 };
+// The path as this system spells it, for display: on POSIX the mapping of
+// the system calls without its checks ("\\?\" and a drive prefix dropped,
+// '\' turned into '/'), so "C:\usr\x" reads "/usr/x"; unchanged on
+// Windows. Writes at most n units (never more than the path has) to out and
+// returns how many.
+QX_API size_t nativeSpelling(const WChar* path, size_t n, WChar* out);
+
 // Calls add(ctx, name, length, kind) for every entry of the directory, "."
 // and ".." included: the system's order on Windows, sorted by UTF-16 units
 // on POSIX (whose order is the file system's and changes between runs). 0,

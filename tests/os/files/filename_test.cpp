@@ -179,6 +179,29 @@ TEST(Filename, SeparatorsAndAbsolute) {
     EXPECT_FALSE(Filename(IString(QX_W("C:/x")), '/').isAbsolute());
 }
 
+// For display, a name takes the platform's own spelling: Linux users read
+// "/etc/hostname", never "\\etc\\hostname".
+TEST(Filename, NativeSpelling) {
+    struct {
+        const WChar* name;
+        const char* linux;
+    } cases[] = {
+        {QX_W("\\usr\\include\\GL\\glext.h"), "/usr/include/GL/glext.h"},
+        {QX_W("C:\\x\\y"), "/x/y"},
+        {QX_W("rel\\a.txt"), "rel/a.txt"},
+        {QX_W("C:"), "."},
+        {QX_W(""), ""},
+    };
+    for (const auto& c : cases) {
+        const Filename f{IString(c.name)};
+#ifdef _WIN32
+        EXPECT_EQ(f.nativeName(), f.name()) << u8(f.name());
+#else
+        EXPECT_EQ(u8(f.nativeName()), c.linux) << u8(f.name());
+#endif
+    }
+}
+
 TEST(Filename, CEntryPoints) {
     const std::string saved = std::setlocale(LC_CTYPE, nullptr);
     std::setlocale(LC_CTYPE, "C");

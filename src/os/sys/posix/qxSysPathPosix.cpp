@@ -45,6 +45,19 @@ int nativePath(const WChar* path, std::string& out) {
     return 0;
 }
 
+size_t nativeSpelling(const WChar* path, size_t n, WChar* out) {
+    size_t i = 0;
+    if (n >= 4 && path[0] == '\\' && path[1] == '\\' && path[2] == '?' && path[3] == '\\') i = 4;
+    if (n - i >= 2 && isDriveLetter(path[i]) && path[i + 1] == ':' &&
+        (n - i == 2 || isSep(path[i + 2])))
+        i += 2;
+    size_t k = 0;
+    // "C:" alone is the current directory.
+    if (i == n && n > 0) out[k++] = '.';
+    for (; i < n; ++i) out[k++] = path[i] == '\\' ? WChar('/') : path[i];
+    return k;
+}
+
 int systemPath(const WChar* path, std::string& out) {
     if (const int rc = pathLengthError(path)) return rc;
     return nativePath(path, out);

@@ -60,6 +60,11 @@ int makeDirectory(const WChar* path) {
     return _wmkdir(path) == 0 ? 0 : runtimeError();
 }
 
+size_t nativeSpelling(const WChar* path, size_t n, WChar* out) {
+    for (size_t i = 0; i < n; ++i) out[i] = path[i];
+    return n;
+}
+
 int setCurrentDirectory(const WChar* path) {
     if (const int rc = pathLengthError(path)) return rc;
     return SetCurrentDirectoryW(path) ? 0 : static_cast<int>(GetLastError());
