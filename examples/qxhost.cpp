@@ -54,7 +54,7 @@ bool printFile(qxOS::AppOutput& out, const qxString::IString& name, unsigned* by
     qxOS::File file(name);
     if (!file.isValid()) return false;
     if (qxUtil::Error e = file.open(qxOS::File::kRead)) {
-        out.error("cannot open %S: %s\n", name.asWChar(), e.message());
+        out.error("cannot open %S: %s\n", qxOS::Filename(name).nativeName().asWChar(), e.message());
         return false;
     }
     qxString::CString text;
@@ -65,7 +65,8 @@ bool printFile(qxOS::AppOutput& out, const qxString::IString& name, unsigned* by
         text.append(buffer, static_cast<unsigned>(got));
         if (e.num() == qxOS::File::kEndOfFile) break;
         if (e || got == 0) {
-            out.error("cannot read %S: %s\n", name.asWChar(), e.message());
+            out.error("cannot read %S: %s\n", qxOS::Filename(name).nativeName().asWChar(),
+                      e.message());
             return false;
         }
     }
@@ -90,6 +91,52 @@ qxString::IString writeSample() {
     size_t put = 0;
     if (file.write(text, sizeof text - 1, &put) || file.close()) return {};
     return name.name();
+}
+
+// Counts the words of a text by interned handle: equal words are one
+// record, and the map hashes the handle, not the text.
+int distinctWords(const qxString::CString& text) {
+    qx::hash_map<qxString::ConstantCString, int> counts;
+    const auto isSep = [](char c) { return c == ' ' || c == '\n' || c == ':'; };
+    for (const qxString::CString& w : qxUtil::split(text, isSep, true, false))
+        ++counts[qxString::intern(w)];
+    return counts.size();
+}
+
+// Builds a small tree in a new temporary directory, walks it (sizes in 64
+// bits, and what the walk had to leave out), then deletes it recursively.
+bool walkTree(qxOS::AppOutput& out) {
+    // A new directory goes beside the name: here, into the temporary one.
+    qxOS::File top(qxOS::Filename::join(qxOS::getTempDirectory().name(), qxString::IString("x")));
+    if (!top.isValid() || top.makeTempDirectory()) return false;
+    const qxString::IString root = top.getFullName();
+    const char* files[] = {"a.txt", "sub", "sub\\b.txt"};
+    for (const char* f : files) {
+        qxOS::File entry(qxOS::Filename::join(root, qxString::IString(f)));
+        const bool dir = std::strchr(f, '.') == nullptr;
+        size_t put = 0;
+        if (dir ? static_cast<bool>(entry.makeDirectory())
+                : entry.open(qxOS::File::kWrite) || entry.write(f, std::strlen(f), &put) ||
+                      entry.close())
+            return false;
+    }
+    out.info("walking %S\n", qxOS::Filename(root).nativeName().asWChar());
+    long long bytes = 0;
+    int entries = 0;
+    qxOS::DirectoryIterator walk(root);
+    {
+        qxOS::AppOutputStatusTab tab;
+        for (; walk.valid(); walk.next(), ++entries) {
+            qxOS::FileStatus st;
+            qxOS::File::query(walk.getName(), st);
+            if (st.isFile()) bytes += st.getSize64();
+            out.info("%s %S\n", walk.onDirectory() ? "dir " : "file",
+                     qxOS::Filename(walk.getName()).nativeName().asWChar());
+        }
+    }
+    out.info("%d entries, %lld bytes, %d left out\n", entries, bytes, walk.skippedCount());
+    const bool deleted = !top.deleteSelf(0);
+    return entries == 4 && bytes == 14 && walk.skippedCount() == 0 && deleted;
 }
 
 }  // namespace
@@ -158,15 +205,21 @@ int main(int argc, char** argv) {
     const qxString::IString fileName =
         own ? writeSample() : qxString::IString(argv[1], qxString::EncodingMultibyte);
     unsigned fileBytes = 0;
-    out.info("reading %S\n", fileName.asWChar());
+    out.info("reading %S\n", qxOS::Filename(fileName).nativeName().asWChar());
     const bool fileOk = !fileName.empty() && printFile(out, fileName, &fileBytes);
     out.info("read %u bytes\n", fileBytes);
     if (own && !fileName.empty()) qxOS::fileDelete(qxOS::Filename(fileName));
 
+    const bool treeOk = walkTree(out);
+    const int distinct =
+        distinctWords(qxString::CString("layer 1: walls\nlayer 2: doors\nlayer 3: furniture\n"));
+    out.info("%d distinct words in the plan\n", distinct);
+
     const bool sinkOk =
         sink.text.length() > 0 && sink.text.find("squares summed: 376") != qxString::CString::npos;
     out.info("built from %s\n", gCutIdentifier);
-    const bool all = ok && sinkOk && missing && fileOk && (!own || fileBytes == 49);
+    const bool all =
+        ok && sinkOk && missing && fileOk && (!own || fileBytes == 49) && treeOk && distinct == 7;
     out.info("%s\n", all ? "ok" : "unexpected result");
     return all ? 0 : 1;
 }
