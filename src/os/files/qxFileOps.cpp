@@ -56,7 +56,8 @@ Error Filesystem::stat() {
     qx::WChar full[sys::kMaxPath];
     size_t length = 0;
     if (sys::fullPath(m_filename.asWChar(), full, sys::kMaxPath, &length) != 0)
-        return Error(1, "Filesystem::stat(): invalid path %ls\n", m_filename.asWChar());
+        return Error(1, "Filesystem::stat(): invalid path %ls\n",
+                     Filename(m_filename).nativeName().asWChar());
 
     // The directory holding the last component, with its separator.
     size_t cut = length;

@@ -411,7 +411,8 @@ Error LocalFileTransport::query(FileStatus& status) {
 Error LocalFileTransport::queryOwnerGroup(FileStatus& status) {
     status.setOwner(CString("Unknown"));
     status.setGroup(CString("Unknown"));
-    const Error failed(-1, "Failed to query Owner/Group of %s", m_name.asUTF8());
+    const Error failed(-1, "Failed to query Owner/Group of %s",
+                       Filename(m_name).nativeName().asUTF8());
     if (cutShort(m_name)) return failed;
 
     // The long form of the absolute name reaches past the classic limit.
