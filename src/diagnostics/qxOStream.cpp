@@ -32,6 +32,7 @@ public:
     // Fills the buffer to exactly its size before each flush, so a long
     // input reaches the stream in 4096-byte pieces.
     void append(const char* p, size_t n) {
+        if (n == 0) return;  // p may be null then (an empty string_view), which memcpy forbids
         while (m_pending + n > kWriteBufferSize) {
             const size_t k = kWriteBufferSize - m_pending;
             std::memcpy(m_writeBuffer + m_pending, p, k);
