@@ -22,6 +22,7 @@
 #include "diagnostics/qxError.h"
 #include "diagnostics/qxIOStream.h"
 #include "diagnostics/qxOStream.h"
+#include "diagnostics/qxStdioStream.h"
 #include "diagnostics/qxAppOutput.h"
 #include "os/files/qxFilename.h"
 #include "os/files/qxFile.h"

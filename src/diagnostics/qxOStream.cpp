@@ -2,6 +2,7 @@
 
 #include "os/sys/qxSysError.h"
 #include "string/qxFormatEngine.h"
+#include "string/qxUtf8Codec.h"
 
 #include <charconv>
 #include <cstdlib>
@@ -31,6 +32,7 @@ public:
     // Fills the buffer to exactly its size before each flush, so a long
     // input reaches the stream in 4096-byte pieces.
     void append(const char* p, size_t n) {
+        if (n == 0) return;  // p may be null then (an empty string_view), which memcpy forbids
         while (m_pending + n > kWriteBufferSize) {
             const size_t k = kWriteBufferSize - m_pending;
             std::memcpy(m_writeBuffer + m_pending, p, k);
@@ -154,6 +156,71 @@ void appendFormatted(OStreamImpl* impl, const char* fmt, ...) {
     va_end(args);
 }
 
+// Wide text to UTF-8 through the library's codec, in pieces small enough
+// for the stack; a surrogate pair is never split between two pieces.
+class Utf8Writer {
+public:
+    explicit Utf8Writer(OStreamImpl* impl) : m_impl(impl) {}
+    ~Utf8Writer() { drain(true); }
+    Utf8Writer(const Utf8Writer&) = delete;
+    Utf8Writer& operator=(const Utf8Writer&) = delete;
+
+    void unit(qx::WChar u) {
+        if (m_count == kUnits) drain(false);
+        m_units[m_count++] = u;
+    }
+    // A surrogate value stays a lone unit, which the codec replaces.
+    void codePoint(char32_t c) {
+        if (c < 0x10000) {
+            unit(static_cast<qx::WChar>(c));
+        } else if (c <= 0x10FFFF) {
+            c -= 0x10000;
+            unit(static_cast<qx::WChar>(0xD800 + (c >> 10)));
+            unit(static_cast<qx::WChar>(0xDC00 + (c & 0x3FF)));
+        } else {
+            unit(static_cast<qx::WChar>(qx::utf8::kReplacement));
+        }
+    }
+    template <class Ch>
+    void character(Ch c) {
+        if constexpr (sizeof(Ch) == 2)
+            unit(static_cast<qx::WChar>(c));
+        else
+            codePoint(static_cast<char32_t>(c));
+    }
+
+private:
+    static constexpr size_t kUnits = 256;
+
+    void drain(bool last) {
+        size_t n = m_count;
+        if (!last && n > 0 && (m_units[n - 1] & 0xFC00) == 0xD800) --n;  // wait for its low half
+        // No unit takes more than 3 bytes; a pair takes 4 for its two.
+        char bytes[3 * kUnits];
+        bool invalid = false;
+        const size_t k = qx::utf8::toUtf8(m_units, n, bytes, sizeof bytes, &invalid);
+        m_impl->append(bytes, k);
+        if (n < m_count) m_units[0] = m_units[n];
+        m_count -= n;
+    }
+
+    OStreamImpl* m_impl;
+    qx::WChar m_units[kUnits];
+    size_t m_count = 0;
+};
+
+template <class Ch>
+void appendWide(OStreamImpl* impl, const Ch* s) {
+    if (!s) return;
+    Utf8Writer w(impl);
+    for (; *s; ++s) w.character(*s);
+}
+
+template <class Ch>
+void appendWideChar(OStreamImpl* impl, Ch c) {
+    Utf8Writer(impl).character(c);
+}
+
 }  // namespace
 
 OStream::OStream(IOStream& stream) : m_impl(new OStreamImpl(stream)) {}
@@ -167,8 +234,42 @@ OStream& OStream::operator<<(const qxString::CString& s) {
     return *this;
 }
 
+OStream& OStream::operator<<(std::string_view s) {
+    m_impl->append(s.data(), s.size());
+    return *this;
+}
+
+OStream& OStream::operator<<(const std::string& s) {
+    m_impl->append(s.data(), s.size());
+    return *this;
+}
+
+OStream& OStream::operator<<(const qxString::IString& s) {
+    // Unit by unit rather than through the string's 8-bit copy, which
+    // would stop at a NUL unit and replace the cached conversion.
+    Utf8Writer w(m_impl);
+    const qx::WChar* units = s.data();
+    for (unsigned i = 0, n = s.length(); i < n; ++i) w.unit(units[i]);
+    return *this;
+}
+
 OStream& OStream::operator<<(const char* s) {
     if (s) m_impl->append(s, std::strlen(s));
+    return *this;
+}
+
+OStream& OStream::operator<<(const char16_t* s) {
+    appendWide(m_impl, s);
+    return *this;
+}
+
+OStream& OStream::operator<<(const char32_t* s) {
+    appendWide(m_impl, s);
+    return *this;
+}
+
+OStream& OStream::operator<<(const wchar_t* s) {
+    appendWide(m_impl, s);
     return *this;
 }
 
@@ -177,8 +278,31 @@ OStream& OStream::operator<<(char c) {
     return *this;
 }
 
+OStream& OStream::operator<<(signed char c) {
+    return *this << static_cast<char>(c);
+}
+
 OStream& OStream::operator<<(unsigned char c) {
     return *this << static_cast<char>(c);
+}
+
+OStream& OStream::operator<<(char16_t c) {
+    appendWideChar(m_impl, c);
+    return *this;
+}
+
+OStream& OStream::operator<<(char32_t c) {
+    appendWideChar(m_impl, c);
+    return *this;
+}
+
+OStream& OStream::operator<<(wchar_t c) {
+    appendWideChar(m_impl, c);
+    return *this;
+}
+
+OStream& OStream::operator<<(bool b) {
+    return *this << (b ? "true" : "false");
 }
 
 OStream& OStream::operator<<(short v) {
@@ -211,6 +335,16 @@ OStream& OStream::operator<<(unsigned long v) {
     return *this;
 }
 
+OStream& OStream::operator<<(long long v) {
+    appendInteger(m_impl, v);
+    return *this;
+}
+
+OStream& OStream::operator<<(unsigned long long v) {
+    appendInteger(m_impl, v);
+    return *this;
+}
+
 OStream& OStream::operator<<(float v) {
     return *this << static_cast<double>(v);
 }
@@ -221,9 +355,18 @@ OStream& OStream::operator<<(double v) {
     return *this;
 }
 
+OStream& OStream::operator<<(long double v) {
+    appendFormatted(m_impl, "%Lf", v);
+    return *this;
+}
+
 OStream& OStream::operator<<(const void* p) {
     appendFormatted(m_impl, "0x%p", p);
     return *this;
+}
+
+OStream& OStream::operator<<(std::nullptr_t) {
+    return *this << static_cast<const void*>(nullptr);
 }
 
 OStream& OStream::format(const char* fmt, ...) {

@@ -8,6 +8,9 @@
 #include "string/qxString.h"
 
 #include <cstdarg>
+#include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace qxOS {
 
@@ -26,19 +29,45 @@ public:
     OStream(const OStream&) = delete;
     OStream& operator=(const OStream&) = delete;
 
+    // Every built-in type has its own overload, so none of them prints
+    // through a surprising conversion: bool prints as a word, never as a
+    // number or a pointer; the three 8-bit character types, int8_t and
+    // uint8_t among them, as one byte each; the wide character types as the
+    // UTF-8 of one character. Text of any width reaches the stream as UTF-8.
     OStream& operator<<(const qxString::CString& s);  // its bytes, NULs included
-    OStream& operator<<(const char* s);               // up to the NUL; null writes nothing
+    OStream& operator<<(std::string_view s);          // its bytes, NULs included
+    OStream& operator<<(const std::string& s);        // its bytes, NULs included
+    // UTF-8, whatever the locale; NUL units included, a lone surrogate as
+    // U+FFFD.
+    OStream& operator<<(const qxString::IString& s);
+    OStream& operator<<(const char* s);  // up to the NUL; null writes nothing
+    // UTF-8 of wide text up to its NUL, null writing nothing, as for
+    // IString. wchar_t text is UTF-16 where wchar_t has 16 bits and UTF-32
+    // where it has 32; a value that is no character gives U+FFFD.
+    OStream& operator<<(const char16_t* s);
+    OStream& operator<<(const char32_t* s);
+    OStream& operator<<(const wchar_t* s);
     OStream& operator<<(char c);
+    OStream& operator<<(signed char c);
     OStream& operator<<(unsigned char c);
+    // One whole character as UTF-8: a surrogate on its own is U+FFFD.
+    OStream& operator<<(char16_t c);
+    OStream& operator<<(char32_t c);
+    OStream& operator<<(wchar_t c);
+    OStream& operator<<(bool b);  // "true" or "false"
     OStream& operator<<(short v);
     OStream& operator<<(unsigned short v);
     OStream& operator<<(int v);
     OStream& operator<<(unsigned int v);
     OStream& operator<<(long v);  // the whole value, 32 or 64 bits as long is
     OStream& operator<<(unsigned long v);
+    OStream& operator<<(long long v);
+    OStream& operator<<(unsigned long long v);
     OStream& operator<<(float v);  // "%f"
     OStream& operator<<(double v);
-    OStream& operator<<(const void* p);  // "0x%p"
+    OStream& operator<<(long double v);   // "%f" of the value rounded to a double
+    OStream& operator<<(const void* p);   // "0x%p"
+    OStream& operator<<(std::nullptr_t);  // as a null const void*
 
     // printf-style, with the library's conventions (%s 8-bit, %S wide).
     OStream& format(const char* fmt, ...);
