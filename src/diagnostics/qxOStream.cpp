@@ -301,8 +301,9 @@ OStream& OStream::operator<<(wchar_t c) {
     return *this;
 }
 
+// As the promotion to int always printed it.
 OStream& OStream::operator<<(bool b) {
-    return *this << (b ? "true" : "false");
+    return *this << static_cast<int>(b);
 }
 
 OStream& OStream::operator<<(short v) {

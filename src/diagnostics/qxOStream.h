@@ -30,8 +30,8 @@ public:
     OStream& operator=(const OStream&) = delete;
 
     // Every built-in type has its own overload, so none of them prints
-    // through a surprising conversion: bool prints as a word, never as a
-    // number or a pointer; the three 8-bit character types, int8_t and
+    // through a surprising conversion: bool prints as 1 or 0 (as int), never
+    // as a pointer; the three 8-bit character types, int8_t and
     // uint8_t among them, as one byte each; the wide character types as the
     // UTF-8 of one character. Text of any width reaches the stream as UTF-8.
     OStream& operator<<(const qxString::CString& s);  // its bytes, NULs included
@@ -54,7 +54,7 @@ public:
     OStream& operator<<(char16_t c);
     OStream& operator<<(char32_t c);
     OStream& operator<<(wchar_t c);
-    OStream& operator<<(bool b);  // "true" or "false"
+    OStream& operator<<(bool b);  // "1" or "0"
     OStream& operator<<(short v);
     OStream& operator<<(unsigned short v);
     OStream& operator<<(int v);

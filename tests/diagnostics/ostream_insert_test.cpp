@@ -83,7 +83,7 @@ TEST(OStreamInsert, NumbersAtTheirExtremes) {
     EXPECT_EQ(printed(1.5L, '|', -0.125L, '|', 1e20L, '|', 0.0L),
               "1.500000|-0.125000|100000000000000000000.000000|0.000000");
 
-    EXPECT_EQ(printed(true, '|', false), "true|false");
+    EXPECT_EQ(printed(true, '|', false), "1|0");
     // One byte each, as char; not numbers.
     EXPECT_EQ(printed(static_cast<signed char>('s'), static_cast<std::int8_t>(-1),
                       static_cast<std::uint8_t>(0x80)),
