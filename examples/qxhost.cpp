@@ -1,9 +1,11 @@
 // Example host: uses qx::vector<int>, drives a qx::VectorImpl directly with
-// an element-operations record of its own, as a component with its own element
-// type would, converts text with the string types, writes through an OStream
-// into a stream of its own, reads a file through qxOS::File (the one named
-// on the command line, else one it writes to the temporary directory first),
-// and prints everything through AppOutput.
+// an element-operations record of its own, as a component with its own
+// element type would, converts text with the string types, writes through
+// an OStream into a stream of its own and through a ready-made stream on
+// stdout, reads a file through qxOS::File (the one named on the command
+// line, else one it writes to the temporary directory first), walks and
+// deletes a small tree, counts words by interned handle, and prints
+// everything through AppOutput.
 #include "qxbase.h"
 
 #include <cstdio>
@@ -196,6 +198,12 @@ int main(int argc, char** argv) {
     }
 
     out.info("OStream wrote %u bytes:\n%s", sink.text.length(), sink.text.c_str());
+    {
+        // A ready-made stream over stdout: 64-bit numbers and UTF-16 text
+        // (as UTF-8) need no conversion by hand.
+        qxOS::StdioStream console(stdout);
+        qxOS::OStream(console) << "StdioStream: " << (1LL << 40) << " bytes for " << title << '\n';
+    }
     const qxUtil::Error missing(2, "Cannot open %s: %S", "plan.cfg",
                                 qxUtil::systemErrorText(2).asWChar());
     out.error("error %d: %s\n", missing.num(), missing.message());
