@@ -92,12 +92,12 @@ QX_API bool isThisAUnitTest();
 // h/hh, long with l, 64 bits with ll/L/I64/j, size_t with z/I/t), %c and %C
 // an int-sized integer, %e %f %g %a (and capitals) a double or float (a long
 // double with L), %p any pointer, a * width or precision an int, and text
-// conversions const char* or const qx::WChar* as the conversion's letter
-// and modifier say -- in the wide-formatting front-ends after the letter
-// swap described above. A null pointer constant passes for text and %p.
-// The compiler's own printf checking cannot do this: it reads %S as
-// wchar_t text, which the library's wide unit is not on every target, and
-// does not know I64.
+// conversions const char* or const qx::WChar* (or char16_t*: UTF-16 on every
+// target) as the conversion's letter and modifier say -- in the wide
+// front-ends after the letter swap described above. A null pointer constant
+// passes for text and %p. The compiler's own printf checking cannot do this:
+// it reads %S as wchar_t text, which the library's wide unit is not on every
+// target, and does not know I64.
 namespace qx {
 namespace format {
 
@@ -144,8 +144,8 @@ constexpr ArgKind argKind() {
         using E = std::remove_cv_t<std::remove_pointer_t<P>>;
         if constexpr (std::is_same<E, char>::value)
             return {ArgKind::Text, 0};
-        else if constexpr (std::is_same<E, WChar>::value)
-            return {ArgKind::WideText, 0};
+        else if constexpr (std::is_same<E, WChar>::value || std::is_same<E, char16_t>::value)
+            return {ArgKind::WideText, 0};  // UTF-16 either way, as IString's views
         else
             return {ArgKind::Pointer, 0};
     } else if constexpr (std::is_enum<D>::value) {

@@ -57,6 +57,7 @@ void accept(qxOS::OStream& os) {
     os.format(EVERY_KIND);
     os.printf(EVERY_KIND);
     os.format(QX_FORMAT("%s=%S %x %%"), text, wide, 255u);
+    os.format(QX_FORMAT("%S"), u"UTF-16 where qx::WChar is another type");
     app.printf(1, EVERY_KIND);
     app.printf(EVERY_KIND);
     app(1, EVERY_KIND);
