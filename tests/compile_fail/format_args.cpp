@@ -57,7 +57,8 @@ void refuse(qxOS::OStream& os, va_list vaList) {
     const qxString::CString& cstringReference = cstring;
 
     EXPAND(FRONT, ARG);
-    (void)app, (void)buf, (void)wbuf, (void)cstringFormat, (void)istringFormat, (void)vaList;
+    (void)os, (void)app, (void)buf, (void)wbuf, (void)cstringFormat, (void)istringFormat,
+        (void)vaList;
     (void)istring, (void)stdString, (void)point, (void)vector, (void)cstrings,
         (void)cstringReference;
 }

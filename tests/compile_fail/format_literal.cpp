@@ -43,5 +43,5 @@ void disagree(qxOS::OStream& os) {
 #elif defined(CASE_unknownConversion)
     OL_snprintf(buf, sizeof buf, QX_FORMAT("%d %n"), 1, nullptr);
 #endif
-    (void)buf, (void)wbuf, (void)app;
+    (void)os, (void)buf, (void)wbuf, (void)app;
 }
