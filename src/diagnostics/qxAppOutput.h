@@ -42,6 +42,37 @@ public:
     void operator()(const char* fmt, ...) const;
     void printArg(const char* fmt, va_list args) const;
 
+    // The checked forms (qxFormat.h), chosen whenever arguments follow the
+    // format, which may also be a QX_FORMAT literal.
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    void printf(int level, F&& fmt, A&&... args) const {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = void (AppOutputStream::*)(int, const char*, ...) const;
+        (this->*static_cast<Plain>(&AppOutputStream::printf))(
+            level, qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    void operator()(int level, F&& fmt, A&&... args) const {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = void (AppOutputStream::*)(int, const char*, ...) const;
+        (this->*static_cast<Plain>(&AppOutputStream::operator()))(
+            level, qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    void printf(F&& fmt, A&&... args) const {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = void (AppOutputStream::*)(const char*, ...) const;
+        (this->*static_cast<Plain>(&AppOutputStream::printf))(
+            qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    void operator()(F&& fmt, A&&... args) const {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = void (AppOutputStream::*)(const char*, ...) const;
+        (this->*static_cast<Plain>(&AppOutputStream::operator()))(
+            qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+
     // No effect on a closed stream.
     void setLevel(int level);
     int getLevel() const;
@@ -86,6 +117,35 @@ public:
     void info(const char* fmt, ...) const;
     void error(int level, const char* fmt, ...) const;
     void error(const char* fmt, ...) const;
+    // The checked forms, as for AppOutputStream::printf.
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    void info(int level, F&& fmt, A&&... args) const {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = void (AppOutput::*)(int, const char*, ...) const;
+        (this->*static_cast<Plain>(&AppOutput::info))(
+            level, qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    void info(F&& fmt, A&&... args) const {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = void (AppOutput::*)(const char*, ...) const;
+        (this->*static_cast<Plain>(&AppOutput::info))(
+            qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    void error(int level, F&& fmt, A&&... args) const {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = void (AppOutput::*)(int, const char*, ...) const;
+        (this->*static_cast<Plain>(&AppOutput::error))(
+            level, qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    void error(F&& fmt, A&&... args) const {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = void (AppOutput::*)(const char*, ...) const;
+        (this->*static_cast<Plain>(&AppOutput::error))(
+            qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
 
     // setLevel on all four streams (only open ones change).
     void setLevel(int level);
@@ -124,5 +184,15 @@ extern "C" {
 QX_API void qxUtilPrint(const char* fmt, ...);
 QX_API void qxUtilVPrint(const char* fmt, va_list args);
 }
+
+#ifdef __cplusplus
+// The checked C++ form (qxFormat.h).
+template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+inline void qxUtilPrint(F&& fmt, A&&... args) {
+    qx::format::checkLiteral<false, F, A...>();
+    static_cast<void (*)(const char*, ...)>(qxUtilPrint)(
+        qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+}
+#endif
 
 #endif

@@ -30,6 +30,15 @@ public:
     Error(int num, const char* format, va_list args);
     Error(int num, const qx::WChar* format, ...);
     Error(int num, const qx::WChar* format, va_list args);
+    // The checked form (qxFormat.h), chosen whenever arguments follow the
+    // format, which may also be a QX_FORMAT literal; a va_list still reaches
+    // its own constructor.
+    template <class F, class... A,
+              std::enable_if_t<qx::format::isFormat<F, char, qx::WChar>, int> = 0>
+    Error(int num, F&& format, A&&... args) : m_num(num), m_msg(nullptr) {
+        qx::format::checkLiteral<true, F, A...>();
+        setMsgFrom(qx::format::formatText(format), qx::format::passArg(std::forward<A>(args))...);
+    }
     virtual ~Error() {
         if (m_msg) deleteMessage(m_msg);
     }
@@ -75,6 +84,19 @@ protected:
     void setMsg(const qx::WChar* format, va_list args);
 
 private:
+    // The checked constructor's way to setMsg.
+    void setMsgFrom(const char* format, ...) {
+        va_list args;
+        va_start(args, format);
+        setMsg(format, args);
+        va_end(args);
+    }
+    void setMsgFrom(const qx::WChar* format, ...) {
+        va_list args;
+        va_start(args, format);
+        setMsg(format, args);
+        va_end(args);
+    }
     static qxString::IString* copyMessage(const qxString::IString* msg);
     static void deleteMessage(qxString::IString* msg);
 

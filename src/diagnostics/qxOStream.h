@@ -72,6 +72,18 @@ public:
     // printf-style, with the library's conventions (%s 8-bit, %S wide).
     OStream& format(const char* fmt, ...);
     OStream& vformat(const char* fmt, va_list args);
+    // The checked form (qxFormat.h), chosen whenever arguments follow the
+    // format, which may also be a QX_FORMAT literal; printf is its other name.
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    OStream& format(F&& fmt, A&&... args) {
+        qx::format::checkLiteral<false, F, A...>();
+        return (this->*static_cast<OStream& (OStream::*)(const char*, ...)>(&OStream::format))(
+            qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
+    OStream& printf(F&& fmt, A&&... args) {
+        return format(std::forward<F>(fmt), std::forward<A>(args)...);
+    }
     // Appends n raw bytes.
     OStream& write(const void* data, size_t n);
 

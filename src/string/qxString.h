@@ -18,6 +18,7 @@
 #include "containers/qxHash.h"
 #include "qxDefs.h"
 #include "string/qxEncoding.h"
+#include "string/qxFormat.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -217,6 +218,23 @@ public:
     unsigned format(const CString* fmt, ...);
     unsigned format(unsigned start, const CString* fmt, ...);
     unsigned vformat(const char* fmt, va_list args);
+    // The checked forms (qxFormat.h), chosen whenever arguments follow the
+    // format, which may also be a QX_FORMAT literal.
+    template <class F, class... A,
+              std::enable_if_t<qx::format::isFormat<F, char, CString>, int> = 0>
+    unsigned format(F&& fmt, A&&... args) {
+        qx::format::checkLiteral<false, F, A...>();
+        return (this->*static_cast<unsigned (CString::*)(const char*, ...)>(&CString::format))(
+            qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A,
+              std::enable_if_t<qx::format::isFormat<F, char, CString>, int> = 0>
+    unsigned format(unsigned start, F&& fmt, A&&... args) {
+        qx::format::checkLiteral<false, F, A...>();
+        using Plain = unsigned (CString::*)(unsigned, const char*, ...);
+        return (this->*static_cast<Plain>(&CString::format))(
+            start, qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+    }
 
     // What C++ code expects of a string.
     const char* c_str() const { return chars(); }
@@ -417,6 +435,25 @@ public:
     unsigned format(unsigned start, const char* fmt, ...);
     unsigned vformat(const WChar* fmt, va_list args);
     unsigned vformat(const char* fmt, va_list args);
+    // The checked forms, as for CString; every format is read as a wide one.
+    template <class F, class... A,
+              std::enable_if_t<qx::format::isFormat<F, char, WChar, IString>, int> = 0>
+    unsigned format(F&& fmt, A&&... args) {
+        qx::format::checkLiteral<true, F, A...>();
+        const auto text = qx::format::formatText(fmt);
+        using Plain = unsigned (IString::*)(decltype(text), ...);
+        return (this->*static_cast<Plain>(&IString::format))(
+            text, qx::format::passArg(std::forward<A>(args))...);
+    }
+    template <class F, class... A,
+              std::enable_if_t<qx::format::isFormat<F, char, WChar, IString>, int> = 0>
+    unsigned format(unsigned start, F&& fmt, A&&... args) {
+        qx::format::checkLiteral<true, F, A...>();
+        const auto text = qx::format::formatText(fmt);
+        using Plain = unsigned (IString::*)(unsigned, decltype(text), ...);
+        return (this->*static_cast<Plain>(&IString::format))(
+            start, text, qx::format::passArg(std::forward<A>(args))...);
+    }
 
     unsigned find(const IString& s, unsigned pos = 0) const {
         return findUnits(s.data(), s.length(), pos);

@@ -157,6 +157,39 @@ TEST_F(AppOutputTest, LevelsIndentationAndFormats) {
     EXPECT_STREQ(AppOutputStream::aBool(true), "true");
 }
 
+// Every checked printing form, with and without a level, as the plain ones
+// print: arguments as the argument list gives them, levels tested the same.
+TEST_F(SingletonTest, CheckedFormsPrintAsThePlainOnes) {
+    enum Kind { Zero, One };
+    const char word[] = "w";
+    AppOutputStream s;
+    ASSERT_TRUE(s.open(file("stream.txt"), false));
+    s.setLevel(1);
+    s.printf(1, "%d%s|", One, word);
+    s.printf(2, "%d|", 9);
+    s.printf("%.2f|", 0.5f);
+    s(1, "%c|", 'c');
+    s(2, "%c|", 'X');
+    s("%S|", QX_W("wide"));
+    s.printf(QX_FORMAT("%lld|"), 1LL << 40);
+    s(0, QX_FORMAT("%hs\n"), "end");
+    s.close();
+    EXPECT_EQ(read("stream.txt"), "1w|0.50|c|wide|1099511627776|end\n");
+
+    ASSERT_TRUE(app.stream(0).open(file("first.txt"), false));
+    ASSERT_TRUE(app.stream(1).open(file("second.txt"), false));
+    app.stream(0).setLevel(1);
+    app.stream(1).setLevel(1);
+    app.info(1, "%s%d|", word, Zero);
+    app.info(2, "%s|", "X");
+    app.error(1, QX_FORMAT("%c|"), 'e');
+    app.error("%u|", 7u);
+    app.info(QX_FORMAT("%S\n"), QX_W("end"));
+    TearDown();
+    EXPECT_EQ(read("first.txt"), "w0|e|7|end\n");
+    EXPECT_EQ(read("second.txt"), "w0|e|7|end\n");
+}
+
 TEST_F(SingletonTest, InfoAndErrorReachTheFirstTwoStreams) {
     EXPECT_EQ(&app, &AppOutput::s_instance);
     EXPECT_EQ(static_cast<AppOutputStream*>(&app), &app.stream(0));

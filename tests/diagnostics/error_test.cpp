@@ -59,6 +59,24 @@ TEST(Error, FormatsWithLibraryConventions) {
     EXPECT_EQ(viaVaList(4, "").messageText(), nullptr);
 }
 
+// The checked constructor hands arguments on as the argument list would: a
+// scoped enumeration as its integer, a float as a double, an array as its
+// address; a literal format is checked at compile time and reads the same.
+TEST(Error, CheckedFormsReadTheirArgumentsAsTheListWould) {
+    enum class Offset : long long { Far = 1LL << 33 };
+    const char name[] = "cfg";
+    const char* const want = "cfg:8589934592:x:0.50";
+    EXPECT_STREQ(viaVaList(3, "%s:%lld:%c:%.2f", name, 1LL << 33, 'x', 0.5).message(), want);
+    EXPECT_STREQ(Error(3, "%s:%lld:%c:%.2f", name, Offset::Far, 'x', 0.5f).message(), want);
+    EXPECT_STREQ(Error(3, QX_W("%s:%lld:%c:%.2f"), name, Offset::Far, 'x', 0.5f).message(), want);
+    EXPECT_STREQ(Error(3, QX_FORMAT("%s:%lld:%c:%.2f"), name, Offset::Far, 'x', 0.5f).message(),
+                 want);
+    EXPECT_STREQ(Error(3, QX_FORMAT(QX_W("%S|%s")), QX_W("w"), name).message(), "w|cfg");
+    // Without arguments a literal still makes a message, or none when empty.
+    EXPECT_STREQ(Error(3, QX_FORMAT("100%%")).message(), "100%");
+    EXPECT_EQ(Error(3, QX_FORMAT("")).messageText(), nullptr);
+}
+
 TEST(Error, CopyMoveAssignSwap) {
     Error a(4, "alpha");
     Error b(a);

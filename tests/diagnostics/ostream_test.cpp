@@ -120,6 +120,20 @@ TEST(OStream, Format) {
     for (const size_t n : rec.sizes) EXPECT_LE(n, 4096u);
 }
 
+// The checked format and its printf name give what the argument list gives.
+TEST(OStream, CheckedFormatAndPrintf) {
+    enum class Level : short { Warn = 2 };
+    const char tag[] = "t";
+    RecordingStream rec;
+    {
+        OStream os(rec);
+        os.format("%s%d|", tag, Level::Warn).printf("%.1f|%S|", 1.5f, QX_W("w"));
+        os.format(QX_FORMAT("%p|%c|"), nullptr, 'z').printf(QX_FORMAT("%I64u%%"), ~0ULL);
+        os.printf("|plain");
+    }
+    EXPECT_EQ(rec.bytes, "t2|1.5|w|0000000000000000|z|18446744073709551615%|plain");
+}
+
 // Letters a-z over and over: a lost, doubled or moved byte shows.
 std::string letters(size_t n, size_t from = 0) {
     std::string s;

@@ -383,6 +383,68 @@ TEST(Format, IStringFormatInAllItsForms) {
     EXPECT_EQ(std::string(s.asChar()), "n/w");
 }
 
+enum Colour { Red, Green };
+enum class Wide : long long { Value = -(1LL << 40) };
+enum class Byte : unsigned char { Value = 200 };
+
+// Every argument kind the checked front-ends accept, in one format; the text
+// is the same through each of them and through the argument-list entry point
+// they forward to.
+#define EVERY_KIND_FORMAT "%d|%lld|%d|%c|%hd|%.1f|%.3Lf|%s|%S|%s|%p|%p|%s"
+#define EVERY_KIND_ARGUMENTS                                                                 \
+    Green, Wide::Value, true, 'x', static_cast<short>(-2), 2.5f, 0.125L, narrow, wide, none, \
+        nullptr, static_cast<const void*>(nullptr), CString("obj").asChar()
+
+TEST(Format, CheckedFrontEndsPassEveryArgumentKindOn) {
+    const char narrow[] = "arr";
+    const WChar wide[] = QX_W("wid");
+    const char* none = nullptr;
+    const std::string want =
+        "1|-1099511627776|1|x|-2|2.5|0.125|arr|wid|(null)|0000000000000000|0000000000000000|obj";
+    const std::u16string wantW(want.begin(), want.end());
+    EXPECT_EQ(f8(EVERY_KIND_FORMAT, EVERY_KIND_ARGUMENTS), want);
+
+    char buf[128];
+    EXPECT_EQ(OL_snprintf(buf, sizeof buf, EVERY_KIND_FORMAT, EVERY_KIND_ARGUMENTS),
+              static_cast<int>(want.size()));
+    EXPECT_EQ(std::string(buf), want);
+    EXPECT_GT(OL_snprintf(buf, sizeof buf, QX_FORMAT(EVERY_KIND_FORMAT), EVERY_KIND_ARGUMENTS), 0);
+    EXPECT_EQ(std::string(buf), want);
+    WChar wbuf[128];
+    EXPECT_EQ(OL_swprintf(wbuf, 128, QX_W(EVERY_KIND_FORMAT), EVERY_KIND_ARGUMENTS),
+              static_cast<int>(want.size()));
+    EXPECT_TRUE(std::u16string(reinterpret_cast<const char16_t*>(wbuf)) == wantW);
+
+    // A failed call would return npos and keep the text of the one before.
+    const Result<std::string> wantC(static_cast<unsigned>(want.size()), want);
+    CString c;
+    const CString cFormat(EVERY_KIND_FORMAT);
+    EXPECT_EQ(after(c, c.format(EVERY_KIND_FORMAT, EVERY_KIND_ARGUMENTS)), wantC);
+    EXPECT_EQ(after(c, c.format(8, EVERY_KIND_FORMAT, EVERY_KIND_ARGUMENTS)), wantC);
+    EXPECT_EQ(after(c, c.format(&cFormat, EVERY_KIND_ARGUMENTS)), wantC);
+    EXPECT_EQ(after(c, c.format(1, &cFormat, EVERY_KIND_ARGUMENTS)), wantC);
+    EXPECT_EQ(after(c, c.format(QX_FORMAT(EVERY_KIND_FORMAT), EVERY_KIND_ARGUMENTS)), wantC);
+
+    const Result<std::u16string> wantI(static_cast<unsigned>(want.size()), wantW);
+    IString w;
+    const IString wFormat(QX_W(EVERY_KIND_FORMAT));
+    EXPECT_TRUE(after(w, w.format(EVERY_KIND_FORMAT, EVERY_KIND_ARGUMENTS)) == wantI);
+    EXPECT_TRUE(after(w, w.format(QX_W(EVERY_KIND_FORMAT), EVERY_KIND_ARGUMENTS)) == wantI);
+    EXPECT_TRUE(after(w, w.format(8, QX_W(EVERY_KIND_FORMAT), EVERY_KIND_ARGUMENTS)) == wantI);
+    EXPECT_TRUE(after(w, w.format(&wFormat, EVERY_KIND_ARGUMENTS)) == wantI);
+    EXPECT_TRUE(after(w, w.format(1, &wFormat, EVERY_KIND_ARGUMENTS)) == wantI);
+    EXPECT_TRUE(after(w, w.format(QX_FORMAT(QX_W(EVERY_KIND_FORMAT)), EVERY_KIND_ARGUMENTS)) ==
+                wantI);
+    EXPECT_TRUE(after(w, w.format(2, QX_FORMAT(EVERY_KIND_FORMAT), EVERY_KIND_ARGUMENTS)) == wantI);
+
+    // A scoped enumeration travels as its integer, promoted like one: a
+    // small one reads back whole where %d takes an int.
+    EXPECT_EQ(after(c, c.format("%d|%u", Byte::Value, Byte::Value)),
+              Result<std::string>(7, "200|200"));
+}
+#undef EVERY_KIND_FORMAT
+#undef EVERY_KIND_ARGUMENTS
+
 std::string spaces(size_t n) {
     return std::string(n, ' ');
 }
