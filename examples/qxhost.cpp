@@ -221,7 +221,8 @@ int main(int argc, char** argv) {
     const bool treeOk = walkTree(out);
     const int distinct =
         distinctWords(qxString::CString("layer 1: walls\nlayer 2: doors\nlayer 3: furniture\n"));
-    out.info("%d distinct words in the plan\n", distinct);
+    // QX_FORMAT has the compiler check the conversions against the arguments.
+    out.info(QX_FORMAT("%d distinct words in the plan\n"), distinct);
 
     const bool sinkOk =
         sink.text.length() > 0 && sink.text.find("squares summed: 376") != qxString::CString::npos;

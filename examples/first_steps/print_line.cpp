@@ -7,6 +7,8 @@ int main() {
     qxOS::StdioStream console(stdout);
     qxOS::OStream out(console);
     const qxString::IString who(QX_W("world"));
-    out.format("%d files, %.1f MiB, hello %S\n", 12, 3.5, who.asWChar());
+    // Arguments are checked at compile time: a CString or std::string passed
+    // by value is refused; QX_FORMAT also checks each conversion's type.
+    out.format(QX_FORMAT("%d files, %.1f MiB, hello %S\n"), 12, 3.5, who.asWChar());
     out << "or with <<: " << 12 << " files for " << who << '\n';
 }
