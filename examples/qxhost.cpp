@@ -141,13 +141,10 @@ bool walkTree(qxOS::AppOutput& out) {
     return entries == 4 && bytes == 14 && walk.skippedCount() == 0 && deleted;
 }
 
-}  // namespace
+// --- the demonstrations: each prints through out and says whether all went
+// as expected ---------------------------------------------------------------
 
-int main(int argc, char** argv) {
-    qxOS::AppOutput& out = qxOS::AppOutput::getInstance();
-    out.open(qxString::IString(QX_W("-")), false);  // nothing prints before this
-    out.setLevel(1);
-
+bool demoContainers(qxOS::AppOutput& out) {
     qx::vector<int> squares;
     for (int i = 1; i <= 10; ++i) squares.push_back(i * i);
     squares.erase(squares.begin() + 2);
@@ -169,34 +166,45 @@ int main(int argc, char** argv) {
     copy.eraseBack();
     out.info("VectorImpl of Sample: %d elements, capacity %d; copy has %d, capacity %d\n",
              samples.size(), samples.capacity(), copy.size(), copy.capacity());
+    return squares.size() == 10 && sum == 376 && samples.size() == 41 && first->id == -1 &&
+           copy.size() == 40 && copy.capacity() == 41;
+}
 
-    // Text arrives as UTF-8, is kept as UTF-16 and handed back as 8-bit text.
-    bool exact = false;
-    qxString::IString title("Caf\xC3\xA9 \xE2\x98\x85 plan", qxString::EncodingUTF8, &exact);
+// Text arrives as UTF-8, is kept as UTF-16 and handed back as 8-bit text.
+qxString::IString makeTitle() {
+    qxString::IString title("Caf\xC3\xA9 \xE2\x98\x85 plan", qxString::EncodingUTF8);
     title.replace(qxString::IString(QX_W("plan")), qxString::IString(QX_W("layout")));
+    return title;
+}
+
+bool demoText(qxOS::AppOutput& out) {
+    const qxString::IString title = makeTitle();
     qxString::CString label("layer");
     label += '-';
     label.append("07").toUpperCase();
     out.info("IString: %u units, UTF-8 \"%s\"; CString \"%s\"\n", title.length(), title.asUTF8(),
              label.asChar());
+    const int distinct =
+        distinctWords(qxString::CString("layer 1: walls\nlayer 2: doors\nlayer 3: furniture\n"));
+    // QX_FORMAT has the compiler check the conversions against the arguments.
+    out.info(QX_FORMAT("%d distinct words in the plan\n"), distinct);
+    return title.length() == 13 && label == "LAYER-07" && distinct == 7;
+}
 
-    const bool ok = squares.size() == 10 && sum == 376 && samples.size() == 41 && first->id == -1 &&
-                    copy.size() == 40 && copy.capacity() == 41 && exact && title.length() == 13 &&
-                    label == "LAYER-07";
-
+bool demoStreams(qxOS::AppOutput& out) {
+    const qxString::IString title = makeTitle();
     // Formatted output batched into the host's own stream.
     TextSink sink;
     {
         qxOS::OStream os(sink);
         for (int i = 0; i < 3; ++i) os.format("row %d: %s\n", i, title.asUTF8());
-        os << "squares summed: " << sum << '\n';
+        os << "squares summed: " << 376 << '\n';
     }
     {
         qxOS::AppOutputStatusTab tab;  // indents each line printed in this scope
         out.info("OStream output:\nlines: %u\nlast: %s\n", 4u, "squares summed");
         out.info(2, "not shown: level 2 is above the stream's level\n");
     }
-
     out.info("OStream wrote %u bytes:\n%s", sink.text.length(), sink.text.c_str());
     {
         // A ready-made stream over stdout: 64-bit numbers and UTF-16 text
@@ -204,31 +212,92 @@ int main(int argc, char** argv) {
         qxOS::StdioStream console(stdout);
         qxOS::OStream(console) << "StdioStream: " << (1LL << 40) << " bytes for " << title << '\n';
     }
+    // An error value with a message, as the library's calls return them.
     const qxUtil::Error missing(2, "Cannot open %s: %S", "plan.cfg",
                                 qxUtil::systemErrorText(2).asWChar());
     out.error("error %d: %s\n", missing.num(), missing.message());
+    return sink.text.find("squares summed: 376") != qxString::CString::npos && missing;
+}
 
-    // A file read through the file layer.
-    const bool own = argc < 2;
-    const qxString::IString fileName =
-        own ? writeSample() : qxString::IString(argv[1], qxString::EncodingMultibyte);
+// Reads the named file, or a sample it writes to the temporary directory.
+bool demoFiles(qxOS::AppOutput& out, const qxString::IString& given) {
+    const bool own = given.empty();
+    const qxString::IString fileName = own ? writeSample() : given;
     unsigned fileBytes = 0;
     out.info("reading %S\n", qxOS::Filename(fileName).nativeName().asWChar());
     const bool fileOk = !fileName.empty() && printFile(out, fileName, &fileBytes);
     out.info("read %u bytes\n", fileBytes);
     if (own && !fileName.empty()) qxOS::fileDelete(qxOS::Filename(fileName));
+    return fileOk && (!own || fileBytes == 49);
+}
 
-    const bool treeOk = walkTree(out);
-    const int distinct =
-        distinctWords(qxString::CString("layer 1: walls\nlayer 2: doors\nlayer 3: furniture\n"));
-    // QX_FORMAT has the compiler check the conversions against the arguments.
-    out.info(QX_FORMAT("%d distinct words in the plan\n"), distinct);
+const char* const kDemos[] = {"containers", "text", "streams", "files", "walk"};
 
-    const bool sinkOk =
-        sink.text.length() > 0 && sink.text.find("squares summed: 376") != qxString::CString::npos;
+}  // namespace
+
+int main(int argc, char** argv) {
+    qxOS::AppOutput& out = qxOS::AppOutput::getInstance();
+    out.open(qxString::IString(QX_W("-")), false);  // nothing prints before this
+    out.setLevel(1);
+
+    // The command line: options are words with a leading dash, found by any
+    // unambiguous prefix (-h is -help); their arguments are checked by type.
+    qxOS::GetOpt opts;
+    const int help = opts.addOption("h|help", nullptr);
+    opts.addOptionUsage(help, QX_W("Prints this text."));
+    const int read = opts.addOption("read", "inputfile");
+    opts.addOptionUsage(read, QX_W("Reads and prints this file instead of a sample of its own."));
+    const int only = opts.addOption("only", "sequence");
+    opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
+                                   "containers, text, streams, files, walk."));
+    qx::vector<qxString::IString> chosen;
+    qxString::IString fileName;
+    bool wantHelp = false;
+    opts.initializeFromMain(argc, argv);
+    while (const qxOS::GetOpt::result* r = opts.getOpt()) {
+        const int index = opts.getResultIndex(r);
+        if (index == help) wantHelp = true;
+        if (index == read) fileName = opts.getResultArg(r, 0);
+        if (index == only) opts.getResultArgs(r, chosen);
+    }
+    qx::vector<qxString::IString> rest;
+    opts.remaining(rest);
+    if (opts.hasErrors() || !rest.empty()) {
+        out.error("%S\n",
+                  opts.hasErrors() ? opts.getError().asWChar() : QX_W("Unexpected argument"));
+        out.error("Try qxhost -help.\n");
+        return 2;
+    }
+    if (wantHelp) {
+        out.info("qxhost: shows what the library does.\n");
+        qx::vector<int> sorted;
+        opts.getSortedOptions(sorted);
+        for (int i : sorted) out.info("%S", opts.getOptionUsage(opts.getOption(i), true).asWChar());
+        return 0;
+    }
+
+    const auto wanted = [&chosen](const char* name) {
+        if (chosen.empty()) return true;
+        for (const qxString::IString& c : chosen)
+            if (c.compare(qxString::IString(name, qxString::EncodingUTF8)) == 0) return true;
+        return false;
+    };
+    for (const qxString::IString& c : chosen) {
+        bool known = false;
+        for (const char* d : kDemos)
+            known = known || c.compare(qxString::IString(d, qxString::EncodingUTF8)) == 0;
+        if (!known) {
+            out.error("No such demonstration: %S\nTry qxhost -help.\n", c.asWChar());
+            return 2;
+        }
+    }
+    bool all = true;
+    if (wanted("containers")) all = demoContainers(out) && all;
+    if (wanted("text")) all = demoText(out) && all;
+    if (wanted("streams")) all = demoStreams(out) && all;
+    if (wanted("files")) all = demoFiles(out, fileName) && all;
+    if (wanted("walk")) all = walkTree(out) && all;
     out.info("built from %s\n", gCutIdentifier);
-    const bool all =
-        ok && sinkOk && missing && fileOk && (!own || fileBytes == 49) && treeOk && distinct == 7;
     out.info("%s\n", all ? "ok" : "unexpected result");
     return all ? 0 : 1;
 }

@@ -13,3 +13,8 @@ cmake --install build/package
 cmake -S examples -B build/example -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$prefix"
 cmake --build build/example
 build/example/qxhost
+# The tool's own usage, and a bad option: its message and exit status 2.
+build/example/qxhost --help
+status=0
+build/example/qxhost -nosuch || status=$?
+[ "$status" -eq 2 ] || { echo "qxhost -nosuch: exit status $status, not 2" >&2; exit 1; }

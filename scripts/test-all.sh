@@ -20,8 +20,15 @@ cmake -S examples -B build/windows-example -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
   -Dqxbase_DIR="$PWD/build/windows-install/lib/cmake/qxbase"
 cmake --build build/windows-example
-WINEPREFIX=$PWD/build/windows/.wineprefix WINEPATH="Z:${PWD//\//\\}\\build\\windows-install\\bin" \
-  cmake/wine-run.sh build/windows-example/qxhost.exe
+wine_host() {
+  WINEPREFIX=$PWD/build/windows/.wineprefix WINEPATH="Z:${PWD//\//\\}\\build\\windows-install\\bin" \
+    cmake/wine-run.sh build/windows-example/qxhost.exe "$@"
+}
+wine_host
+wine_host --help
+status=0
+wine_host -nosuch || status=$?
+[ "$status" -eq 2 ] || { echo "qxhost.exe -nosuch: exit status $status, not 2" >&2; exit 1; }
 echo "=== fuzz smoke"
 cmake --preset linux-fuzz
 cmake --build --preset linux-fuzz
