@@ -29,6 +29,7 @@
 #include "os/files/qxFileOps.h"
 #include "os/files/qxLocalFileTransport.h"
 #include "os/files/qxTempFiles.h"
+#include "os/app/qxGetOpt.h"
 #include "Components/Base/Utility/qxUtilInitializer.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
