@@ -6,8 +6,9 @@
 //  - every getOpt takes at least one argument and stops only at the end or
 //    right after a "--"; afterwards it stays null, even after initialize;
 //  - a result's option is declared, its arguments fit the slot types (bool
-//    stored as 0 or 1, numbers start as the rules say, "-" only for the
-//    "-" file types) and their count fits the slots;
+//    stored as 0 or 1, numbers start as the rules say, "-" never for a plain
+//    input or output file, names the validators refuse never) and their
+//    count fits the slots;
 //  - every error message starts with one of the parser's openings, names the
 //    argument it stopped at or a declared option, and parsing resumes after
 //    resetError;
@@ -130,10 +131,11 @@ void checkArgs(const GetOpt& p, const GetOpt::result* r, const std::vector<int>&
             }
             case GetOpt::kInputFile:
             case GetOpt::kOutputFile:
-            case GetOpt::kInOutFile:
-            case GetOpt::kDirectory:
-                expect(a != "-" && a.find("bad") == std::string::npos, "rejected file accepted");
+                expect(a != "-", "\"-\" accepted as a file name");
+                expect(a.find("bad") == std::string::npos, "rejected file accepted");
                 break;
+            case GetOpt::kInOutFile:  // "-" goes to the validators
+            case GetOpt::kDirectory:
             case GetOpt::kInputFileOrDash:
             case GetOpt::kOutputFileOrDash:
                 expect(a == "-" || a.find("bad") == std::string::npos, "rejected file accepted");
@@ -169,13 +171,14 @@ void checkError(const GetOpt& p, const std::string& front) {
                    "\nUsage:\n" + u8(const_cast<GetOpt&>(p).getOptionUsage(p.getOption(i), false)),
                "insufficient arguments without the usage text");
     } else if (startsWith(e, processing)) {
-        name = e.substr(processing.size(), e.find_first_of(" \n") - processing.size());
+        name = e.substr(processing.size(),
+                        e.find_first_of(" \n", processing.size()) - processing.size());
     } else {
         fail(("unknown message: " + e).c_str());
     }
     const int i = p.findOption(name.c_str());
-    expect(i >= 0 && p.getOptionName(p.getOption(i)).c_str() == name,
-           "message names an undeclared option");
+    if (i < 0 || p.getOptionName(p.getOption(i)).c_str() != name)
+        fail(("message names an undeclared option: " + e).c_str());
 }
 
 }  // namespace
