@@ -210,8 +210,8 @@ TEST_F(GetOptFiles, ValidationMessages) {
     GetOpt q;
     for (const char* spec : {"in inputfile", "ind inputfile-", "out outputfile", "outd outputfile-",
                              "io inoutfile", "d directory"}) {
-        const std::string name(spec, std::strchr(spec, ' '));
-        q.addOption(name.c_str(), std::strchr(spec, ' ') + 1);
+        const char* space = std::strchr(spec, ' ');
+        q.addOption(std::string(spec, space).c_str(), space + 1);
     }
     const auto fails = [](const std::string& opt, const std::string& msg) {
         const char* kind = opt == "in"    ? "InputFile"
