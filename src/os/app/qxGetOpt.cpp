@@ -1,7 +1,6 @@
 #include "os/app/qxGetOpt.h"
 
 #include "Components/Base/Utility/qxTextUtil.h"
-#include "containers/qxList.h"
 #include "containers/qxReferenceCount.h"
 #include "containers/qxTree.h"
 #include "os/files/qxFile.h"
@@ -9,7 +8,6 @@
 #include "os/files/qxFilename.h"
 #include "os/sys/qxSysApp.h"
 
-#include <cstring>
 #include <initializer_list>
 #include <utility>
 
@@ -89,8 +87,32 @@ public:
     qx::vector<qx::Reference<Option>> options;
     IString error;
     CString currentName;
-    qx::list<IString> queue;
+    // The arguments not consumed yet: all their units in one buffer, each
+    // argument's end in ends, and the index of the front one. A parse of
+    // many arguments then costs no allocation per argument waiting.
+    qx::vector<qx::WChar> text;
+    qx::vector<unsigned> ends;
+    int front = 0;
     GetOpt::result current;
+
+    void clearQueue() {
+        text.clear();
+        ends.clear();
+        front = 0;
+    }
+    void push(const qx::WChar* units, size_t n) {
+        text.insert(text.end(), units, units + n);
+        ends.push_back(static_cast<unsigned>(text.size()));
+    }
+    bool queueEmpty() const { return front == ends.size(); }
+    const qx::WChar* frontData() const { return text.data() + (front ? ends[front - 1] : 0); }
+    unsigned frontLength() const { return ends[front] - (front ? ends[front - 1] : 0); }
+    bool frontIs(char c) const { return frontLength() == 1 && frontData()[0] == c; }
+    IString takeFront() {
+        IString out(frontData(), static_cast<int>(frontLength()));
+        ++front;
+        return out;
+    }
 
     // Adds the name's path to the trie; false when an option ends there
     // already.
@@ -117,11 +139,46 @@ public:
     // The option an exact name or an unambiguous prefix selects.
     Option* lookup(const char* word, size_t n) const {
         const Parse* node = names.get();
-        for (size_t i = 0; i < n; ++i) {
-            auto it = node->children.find(word[i]);
-            if (it == node->children.end()) return nullptr;
-            node = it->second.get();
+        for (size_t i = 0; i < n && node; ++i) node = child(node, word[i]);
+        return node ? selected(node) : nullptr;
+    }
+    // The same for wide text, walked by the bytes of its UTF-8 form (a lone
+    // surrogate as U+FFFD) without building it.
+    Option* lookup(const qx::WChar* word, size_t n) const {
+        const Parse* node = names.get();
+        for (size_t i = 0; i < n && node; ++i) {
+            unsigned c = word[i];
+            if (c < 0x80) {
+                node = child(node, static_cast<char>(c));
+                continue;
+            }
+            if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && word[i + 1] >= 0xDC00 &&
+                word[i + 1] < 0xE000)
+                c = 0x10000 + ((c - 0xD800) << 10) + (word[++i] - 0xDC00);
+            else if (c >= 0xD800 && c < 0xE000)
+                c = 0xFFFD;
+            char bytes[4];
+            int k = 0;
+            if (c < 0x800) {
+                bytes[k++] = static_cast<char>(0xC0 | (c >> 6));
+            } else if (c < 0x10000) {
+                bytes[k++] = static_cast<char>(0xE0 | (c >> 12));
+                bytes[k++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            } else {
+                bytes[k++] = static_cast<char>(0xF0 | (c >> 18));
+                bytes[k++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                bytes[k++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            }
+            bytes[k++] = static_cast<char>(0x80 | (c & 0x3F));
+            for (int b = 0; b < k && node; ++b) node = child(node, bytes[b]);
         }
+        return node ? selected(node) : nullptr;
+    }
+    static const Parse* child(const Parse* node, char key) {
+        auto it = node->children.find(key);
+        return it == node->children.end() ? nullptr : it->second.get();
+    }
+    static Option* selected(const Parse* node) {
         if (node->option) return node->option;
         while (node->children.size() == 1) node = node->children.begin()->second.get();
         return node->children.empty() ? node->option : nullptr;
@@ -240,34 +297,41 @@ void GetOpt::getSortedOptions(qx::vector<int>& indices) const {
 // --- parsing ---------------------------------------------------------------------
 
 void GetOpt::initialize(const qx::vector<IString>& args) {
-    m_impl->queue.clear();
-    for (const IString& a : args) m_impl->queue.push_back(a);
+    m_impl->clearQueue();
+    m_impl->ends.reserve(args.size());
+    for (const IString& a : args) m_impl->push(a.data(), a.length());
 }
 
 void GetOpt::initialize(int count, const char** args) {
-    m_impl->queue.clear();
-    for (int i = 0; i < count; ++i)
-        m_impl->queue.push_back(IString(args[i], qxString::EncodingMultibyte));
+    m_impl->clearQueue();
+    for (int i = 0; i < count; ++i) {
+        const IString a(args[i], qxString::EncodingMultibyte);
+        m_impl->push(a.data(), a.length());
+    }
 }
 
 void GetOpt::initialize(int count, const qx::WChar** args) {
-    m_impl->queue.clear();
-    for (int i = 0; i < count; ++i) m_impl->queue.push_back(IString(args[i]));
+    m_impl->clearQueue();
+    for (int i = 0; i < count; ++i) {
+        size_t n = 0;
+        while (args[i][n]) ++n;
+        m_impl->push(args[i], n);
+    }
 }
 
 namespace {
 
 void addArgument(void* ctx, const qx::WChar* text, size_t n) {
-    static_cast<qx::list<IString>*>(ctx)->push_back(IString(text, static_cast<int>(n)));
+    static_cast<GetOptImpl*>(ctx)->push(text, n);
 }
 
 }  // namespace
 
 bool GetOpt::initializeFromMain(int argc, char** argv) {
-    m_impl->queue.clear();
+    m_impl->clearQueue();
     int bad = 0;
-    if (qx::sys::mainArguments(argc, argv, addArgument, &m_impl->queue, &bad)) return true;
-    m_impl->queue.clear();
+    if (qx::sys::mainArguments(argc, argv, addArgument, m_impl, &bad)) return true;
+    m_impl->clearQueue();
     IString message;
     message.format("Argument %d is not valid UTF-8", bad);
     m_impl->fail(std::move(message));
@@ -281,45 +345,49 @@ const GetOpt::result* GetOpt::getOpt() {
     d.currentName.clear();
     if (d.failed || d.finished) return nullptr;
     d.error.clear();
-    if (d.queue.empty()) return nullptr;
+    if (d.queueEmpty()) return nullptr;
 
-    const IString arg = std::move(d.queue.front());
-    d.queue.pop_front();
-    IString word;
-    if (!arg.empty() && arg[0] != '-') {
-        if (!d.needLeadingDash) {
-            word = arg;
-        } else {
+    // The argument stays in the buffer (nothing is added while parsing); its
+    // text is copied only for a message.
+    const qx::WChar* arg = d.frontData();
+    const unsigned n = d.frontLength();
+    ++d.front;
+    const auto text = [arg, n] { return IString(arg, static_cast<int>(n)); };
+    const qx::WChar* word = arg;
+    unsigned length = n;
+    if (n > 0 && arg[0] != '-') {
+        if (d.needLeadingDash) {
             IString message;
-            if (arg.length() == 1 && (arg[0] == '[' || arg[0] == ']'))
+            if (n == 1 && (arg[0] == '[' || arg[0] == ']'))
                 message.format("%C encountered outside of a sequence.", static_cast<int>(arg[0]));
             else
-                message.format("Malformed option: no leading dash: %S", arg.asWChar());
+                message.format("Malformed option: no leading dash: %S", text().asWChar());
             d.fail(std::move(message));
             return nullptr;
         }
-    } else if (arg.length() > 1) {
-        word.assign(arg.data() + 1, arg.length() - 1);
+    } else {
+        word = arg + (n > 0 ? 1 : 0);
+        length = n > 0 ? n - 1 : 0;
     }
-    if (word.empty()) {
+    if (length == 0) {
         IString message;
-        message.format("Malformed option: no option specified: %S", arg.asWChar());
+        message.format("Malformed option: no option specified: %S", text().asWChar());
         d.fail(std::move(message));
         return nullptr;
     }
     if (word[0] == '-') {
-        if (word.length() == 1) {
+        if (length == 1) {
             d.finished = true;
             return nullptr;
         }
-        word.erase(0, 1);
+        ++word;
+        --length;
     }
     // Names are bytes; a word is looked up by its UTF-8 form.
-    const char* bytes = word.asUTF8();
-    Option* opt = d.lookup(bytes, std::strlen(bytes));
+    Option* opt = d.lookup(word, length);
     if (!opt) {
         IString message;
-        message.format("Option does not exist or is ambiguous: %S", arg.asWChar());
+        message.format("Option does not exist or is ambiguous: %S", text().asWChar());
         d.fail(std::move(message));
         return nullptr;
     }
@@ -332,7 +400,7 @@ bool GetOptImpl::readArguments(Option* opt) {
     bool optional = false;
     for (int code : opt->types) {
         if (code == GetOpt::kOptional) optional = true;
-        if (queue.empty()) {
+        if (queueEmpty()) {
             if (optional) return true;
             IString message;
             message.format("Insufficient arguments when processing option: %s\nUsage:\n%S",
@@ -340,8 +408,11 @@ bool GetOptImpl::readArguments(Option* opt) {
             fail(std::move(message));
             return false;
         }
-        const IString& front = queue.front();
-        if (optional && ((!front.empty() && front[0] == '-') || equals(front, "."))) return true;
+        const unsigned frontLen = frontLength();
+        const qx::WChar* frontText = frontData();
+        if (optional && frontLen > 0 &&
+            (frontText[0] == '-' || (frontLen == 1 && frontText[0] == '.')))
+            return true;
         if (code == GetOpt::kOptional) continue;
 
         IString message;
@@ -350,8 +421,7 @@ bool GetOptImpl::readArguments(Option* opt) {
             fail(std::move(message));
             return false;
         }
-        IString arg = std::move(queue.front());
-        queue.pop_front();
+        IString arg = takeFront();
         bool ok = true;
         switch (code) {
             case GetOpt::kBool:
@@ -448,20 +518,20 @@ bool GetOptImpl::takeFile(int code, const IString& arg, IString& message) {
 
 bool GetOptImpl::readSequence(IString& message) {
     int depth = 0;
-    while (!queue.empty()) {
-        IString arg = std::move(queue.front());
-        queue.pop_front();
-        if (equals(arg, ".")) break;
-        if (equals(arg, "[")) {
-            if (depth++ > 0) current.args.push_back(std::move(arg));
+    while (!queueEmpty()) {
+        if (frontIs('.')) {
+            ++front;
+            break;
+        }
+        if (frontIs('[') && depth++ == 0) {
+            ++front;
             continue;
         }
-        if (equals(arg, "]")) {
-            if (depth-- == 1) break;
-            current.args.push_back(std::move(arg));
-            continue;
+        if (frontIs(']') && depth-- == 1) {
+            ++front;
+            break;
         }
-        current.args.push_back(std::move(arg));
+        current.args.push_back(takeFront());
     }
     if (depth >= 0) return true;
     message.format("While processing option: -%s\n  Too many ']' characters", currentName.c_str());
@@ -475,7 +545,11 @@ const GetOpt::result* GetOpt::getCurrentResult() const {
 
 void GetOpt::remaining(qx::vector<IString>& rest) const {
     rest.clear();
-    for (const IString& a : m_impl->queue) rest.push_back(a);
+    const GetOptImpl& d = *m_impl;
+    for (int i = d.front; i < d.ends.size(); ++i) {
+        const unsigned from = i ? d.ends[i - 1] : 0;
+        rest.push_back(IString(d.text.data() + from, static_cast<int>(d.ends[i] - from)));
+    }
 }
 
 bool GetOpt::hasErrors() const {
