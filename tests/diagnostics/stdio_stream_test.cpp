@@ -1,4 +1,5 @@
 #include "qxbase.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -80,22 +81,10 @@ TEST(StdioStream, OverACallersFile) {
     EXPECT_EQ(got, 0u);
 }
 
-class FileNameStreamTest : public testing::Test {
+class FileNameStreamTest : public ScratchDir {
 protected:
-    FileNameStreamTest() {
-        const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ = fs::temp_directory_path() /
-               ("qx_stdio_" + std::to_string(std::random_device()()) + std::to_string(tick));
-        fs::create_directories(dir_);
-    }
-    ~FileNameStreamTest() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     std::string utf8(const char* name) const { return (dir_ / fs::u8path(name)).u8string(); }
     IString name(const char* n) const { return IString(utf8(n).c_str(), qxString::EncodingUTF8); }
-
-    fs::path dir_;
 };
 
 TEST_F(FileNameStreamTest, WritesReadsAndCloses) {

@@ -1,7 +1,7 @@
 // The command-line parser: lookup by name and prefix, the dash rules, every
 // argument type with its messages, optional slots, sequences, file checks on
 // a scratch directory, overridden validators and the usage texts.
-#include "../files/scratch_dir.h"
+#include "scratch_dir.h"
 #include "os/app/qxGetOpt.h"
 
 #include <gtest/gtest.h>

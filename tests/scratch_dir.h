@@ -2,8 +2,8 @@
 // system's temporary directory for each test, removed afterwards (with its
 // write bits given back first, since tests make files read-only), and the
 // working directory put back as it was.
-#ifndef QXBASE_TESTS_OS_FILES_SCRATCH_DIR_H
-#define QXBASE_TESTS_OS_FILES_SCRATCH_DIR_H
+#ifndef QXBASE_TESTS_SCRATCH_DIR_H
+#define QXBASE_TESTS_SCRATCH_DIR_H
 
 #include <gtest/gtest.h>
 
