@@ -87,54 +87,8 @@ public:
     }
 };
 
-#ifdef _WIN32
-// Under Wine: runs a command of the host's shell on the Unix names of the
-// given paths ($1, $2, ...) and waits for it (Wine does not wait for a Unix
-// process, so a marker file tells). False on Windows or when it failed.
-bool hostShell(const std::string& script, const std::vector<fs::path>& paths,
-               const fs::path& marker) {
-    using ToUnix = char*(CDECL*)(LPCWSTR);
-    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (!toUnix) return false;
-    auto quoted = [&](const fs::path& p) {
-        char* u = toUnix(fs::absolute(p).wstring().c_str());
-        std::wstring q = L"\"";
-        for (const char* c = u; c && *c; ++c)
-            q += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-        HeapFree(GetProcessHeap(), 0, u);
-        return q + L"\"";
-    };
-    std::wstring cmd = L"sh -c \"" + std::wstring(script.begin(), script.end()) +
-                       L" && touch \\\"$0\\\"\" " + quoted(marker);
-    for (const fs::path& p : paths) cmd += L" " + quoted(p);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    if (!CreateProcessW(L"Z:\\bin\\sh", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    std::error_code ec;
-    for (int i = 0; i < 500; ++i, Sleep(10))
-        if (fs::exists(marker, ec)) return fs::remove(marker, ec);
-    return false;
-}
-#endif
-
 class Links : public ScratchDir {
 protected:
-#ifdef _WIN32
-    // The links stay where Wine cannot remove them, and a walk of the tree
-    // would go round the loop: the host removes it all.
-    void TearDown() override {
-        hostShell("rm -rf \\\"$1\\\"", {dir_},
-                  dir_.parent_path() / (dir_.filename().string() + ".done"));
-        ScratchDir::TearDown();
-    }
-#endif
-
     void SetUp() override {
         ScratchDir::SetUp();
         // Files outside every tree under test, reached through the links.
@@ -149,16 +103,8 @@ protected:
             if (c == '/') c = '\\';
         return s;
     }
-    // false when no links can be made here.
     bool link(const std::string& target, const std::string& rel, bool directory) {
-        const int rc =
-            qx::sys::makeSymbolicLink(u8(at(target)).asWChar(), u8(at(rel)).asWChar(), directory);
-#ifdef _WIN32
-        if (rc == qx::sys::kErrorNotSupported && (hostLinks_ = true))
-            return hostShell("ln -s \\\"$1\\\" \\\"$2\\\"", {dir_ / target, dir_ / rel},
-                             dir_ / "link.done");
-#endif
-        return rc == 0;
+        return makeLink(target, rel, directory);
     }
     void expectOutsideIntact() {
         EXPECT_EQ(read("outside/keep.txt"), "keep");
@@ -182,8 +128,6 @@ protected:
             (qxOS::FileFactory::getFileFactory()->addTransportFactory(&factory), true);
         (void)registered;
     }
-
-    bool hostLinks_ = false;  // links of the host's shell, under Wine
 };
 
 TEST_F(Links, RecursiveDeleteRemovesLinksNotTargets) {
