@@ -134,17 +134,11 @@ public:
     }
     template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
     void error(int level, F&& fmt, A&&... args) const {
-        qx::format::checkLiteral<false, F, A...>();
-        using Plain = void (AppOutput::*)(int, const char*, ...) const;
-        (this->*static_cast<Plain>(&AppOutput::error))(
-            level, qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+        info(level, std::forward<F>(fmt), std::forward<A>(args)...);
     }
     template <class F, class... A, std::enable_if_t<qx::format::isFormat<F, char>, int> = 0>
     void error(F&& fmt, A&&... args) const {
-        qx::format::checkLiteral<false, F, A...>();
-        using Plain = void (AppOutput::*)(const char*, ...) const;
-        (this->*static_cast<Plain>(&AppOutput::error))(
-            qx::format::formatText(fmt), qx::format::passArg(std::forward<A>(args))...);
+        info(std::forward<F>(fmt), std::forward<A>(args)...);
     }
 
     // setLevel on all four streams (only open ones change).

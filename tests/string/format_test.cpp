@@ -461,46 +461,34 @@ TEST(Format, PrecisionNeverCutsAMultibyteCharacter) {
 #endif
     if (!locale.active()) GTEST_SKIP() << "no multibyte locale available";
 #ifdef _WIN32
-    const WChar* text = QX_W("a\uFF71\u3042\u4E2D");  // bytes 1, 1, 2, 2
-    const std::string a = "a", b = "\xB1", c = "\x82\xA0", d = "\x92\x86";
-    const Case8 cuts[] = {
-        {f8("%.0S", text), ""},
-        {f8("%.1S", text), a},
-        {f8("%.2S", text), a + b},
-        {f8("%.3S", text), a + b},  // inside a 2-byte character
-        {f8("%.4S", text), a + b + c},
-        {f8("%.5S", text), a + b + c},
-        {f8("%.6S", text), a + b + c + d},
-        {f8("%.7S", text), a + b + c + d},
-        {f8("%.*ls", 5, text), a + b + c},
-    };
+    const WChar* text = QX_W("a\uFF71\u3042\u4E2D");
+    const std::string chars[] = {"a", "\xB1", "\x82\xA0", "\x92\x86"};  // 1, 1, 2, 2 bytes
     // Two characters of 2 bytes each, and the 8-bit text of the first.
     const WChar* two = QX_W("\u3042\u4E2D");
-    const std::string first = c, second = d;
+    const std::string first = chars[2], second = chars[3];
     const char* narrowFirst = "\x82\xA0";
 #else
-    const WChar* text = QX_W("a\u00E9\u4E2D\U0001F600");  // bytes 1, 2, 3, 4
-    const std::string a = "a", b = "\xC3\xA9", c = "\xE4\xB8\xAD", d = "\xF0\x9F\x98\x80";
-    const Case8 cuts[] = {
-        {f8("%.0S", text), ""},
-        {f8("%.1S", text), a},
-        {f8("%.2S", text), a},  // inside the 2-byte character
-        {f8("%.3S", text), a + b},
-        {f8("%.4S", text), a + b},  // inside the 3-byte character
-        {f8("%.5S", text), a + b},
-        {f8("%.6S", text), a + b + c},
-        {f8("%.7S", text), a + b + c},  // inside the 4-byte character
-        {f8("%.9S", text), a + b + c},
-        {f8("%.10S", text), a + b + c + d},
-        {f8("%.11S", text), a + b + c + d},
-        {f8("%.*ls", 8, text), a + b + c},
-    };
+    const WChar* text = QX_W("a\u00E9\u4E2D\U0001F600");
+    const std::string chars[] = {"a", "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80"};  // 1-4 bytes
     // A 2- and a 3-byte character, and the 8-bit text of the first.
     const WChar* two = QX_W("\u00E9\u4E2D");
-    const std::string first = b, second = c;
+    const std::string first = chars[1], second = chars[2];
     const char* narrowFirst = "\xC3\xA9";
 #endif
-    check(cuts, sizeof cuts / sizeof *cuts);
+    // Every precision from 0 to past the end, inside each character too:
+    // the whole characters that fit, and nothing of the next.
+    size_t total = 0;
+    for (const std::string& c : chars) total += c.size();
+    for (size_t precision = 0; precision <= total + 1; ++precision) {
+        std::string want;
+        for (const std::string& c : chars) {
+            if (want.size() + c.size() > precision) break;
+            want += c;
+        }
+        const std::string fmt = "%." + std::to_string(precision) + "S";
+        EXPECT_EQ(f8(fmt.c_str(), text), want) << precision;
+        EXPECT_EQ(f8("%.*ls", static_cast<int>(precision), text), want) << precision;
+    }
 
     // Widths count the bytes written; a character ignores the precision.
     const size_t n1 = first.size(), n2 = second.size(), n12 = n1 + n2;
