@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <string>
 
 namespace {
