@@ -4,11 +4,24 @@
 // elsewhere that runs earlier still finds it built.
 #include "diagnostics/qxAppOutput.h"
 #include "os/files/qxFileFactoryImpl.h"
+#include "os/sys/qxSysApp.h"
 
 #include <cstdlib>
 #include <ctime>
 
 namespace qxOS {
+
+namespace {
+
+// First in, last out: the library's own module, recorded at load and
+// forgotten at unload.
+struct ModuleRecord {
+    ModuleRecord() { qx::sys::recordModule(); }
+    ~ModuleRecord() { qx::sys::forgetModule(); }
+};
+const ModuleRecord s_moduleRecord;
+
+}  // namespace
 
 AppOutput& AppOutput::s_instance = AppOutput::getInstance();
 
@@ -19,5 +32,8 @@ static FileFactoryInitializer s_fileFactoryInitializer;
 // The random names of temporary files and directories come from the C
 // generator, seeded once when the library loads.
 static const bool s_randomSeeded = (std::srand(static_cast<unsigned>(std::time(nullptr))), true);
+
+// The performance counter's frequency, read once for every stopwatch.
+static const long long s_counterFrequency = qx::sys::counterFrequency();
 
 }  // namespace qxOS
