@@ -3,6 +3,7 @@
 // through a construct-on-first-use accessor, so a static constructor
 // elsewhere that runs earlier still finds it built.
 #include "diagnostics/qxAppOutput.h"
+#include "os/app/qxAppLocation.h"
 #include "os/files/qxFileFactoryImpl.h"
 #include "os/sys/qxSysApp.h"
 
@@ -20,6 +21,9 @@ struct ModuleRecord {
     ~ModuleRecord() { qx::sys::forgetModule(); }
 };
 const ModuleRecord s_moduleRecord;
+
+// The installation location, empty until set.
+qxString::CString& s_storedLocation = storedAppLocation();
 
 }  // namespace
 

@@ -88,13 +88,15 @@ protected:
     std::filesystem::path dir_;
     bool hostLinks_ = false;  // links of the host's shell, under Wine
 
-private:
+    // The scratch path rel in the library's Windows shape.
     qxString::IString windows(const std::string& rel) const {
         std::string s = (dir_ / rel).u8string();
         for (char& c : s)
             if (c == '/') c = '\\';
         return qxString::IString(s.c_str(), qxString::EncodingUTF8);
     }
+
+private:
 
 #ifdef _WIN32
     // Under Wine: runs a command of the host's shell on the Unix names of

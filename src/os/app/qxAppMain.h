@@ -10,6 +10,11 @@
 #include "qxDefs.h"
 #include "string/qxString.h"
 
+// <windows.h> makes SearchPath a macro for SearchPathA or SearchPathW. The
+// class keeps its name when that header came first, and the aliases at the
+// end keep code compiling when it comes later.
+#undef SearchPath
+
 namespace qxOS {
 
 class QX_API SearchPath {
@@ -62,6 +67,9 @@ private:
     bool m_actLikeShell;
     bool m_initialized;
 };
+
+using SearchPathA = SearchPath;
+using SearchPathW = SearchPath;
 
 // One per process, created on the first getInstance (its clock starts then)
 // and destroyed at exit. Locations are computed on first use and kept,
