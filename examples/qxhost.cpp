@@ -5,7 +5,7 @@
 // stdout, reads a file through qxOS::File (the one named on the command
 // line, else one it writes to the temporary directory first), walks and
 // deletes a small tree, counts words by interned handle, and prints
-// everything through AppOutput.
+// everything through AppOutput; last, where it and the library live.
 #include "qxbase.h"
 
 #include <cstdio>
@@ -231,11 +231,51 @@ bool demoFiles(qxOS::AppOutput& out, const qxString::IString& given) {
     return fileOk && (!own || fileBytes == 49);
 }
 
-const char* const kDemos[] = {"containers", "text", "streams", "files", "walk"};
+// A path for people to read: the platform's own spelling.
+qxString::IString native(const qxString::IString& path) {
+    return qxOS::Filename(path).nativeName();
+}
+qxString::IString native(const char* path) {
+    return native(qxString::IString(path));
+}
+
+// Where the program and the library are, the installation's directories
+// (from OSTREL_LOCATION, or the parent of the program's directory), and the
+// search path for programs.
+bool demoLocations(qxOS::AppOutput& out) {
+    qxOS::AppMain& app = qxOS::AppMain::getInstance();
+    qx::vector<qxString::IString> args;
+    app.getArgs(args);
+    out.info("%S, %d argument%s\n", app.getAppName().asWChar(), args.size() - 1,
+             out.plural(args.size() - 1));
+    qxOS::AppOutputStatusTab tab;
+    out.info("program in   %S\n", native(app.getAppLocation()).asWChar());
+    out.info("library in   %S\n", native(app.getBaseLocation()).asWChar());
+    out.info("installation %S\n", native(APP_getPath(true)).asWChar());
+    out.info("binaries     %S\n", native(APP_getBinariesPath()).asWChar());
+    out.info("plug-ins     %S\n", native(APP_getPluginsPath()).asWChar());
+    out.info("temporary    %S\n", native(APP_getTempPath()).asWChar());
+    qx::vector<qxString::IString> plugins;
+    app.getPluginDirectories(plugins);
+    out.info("%d plug-in director%s found\n", plugins.size(), plugins.size() == 1 ? "y" : "ies");
+    qxString::IString program(QX_W("cmake"));
+    const qxString::IString where = app.searchPathFor(program);
+    out.info("%S is %s%S\n", program.asWChar(), where.empty() ? "not on the path" : "in ",
+             native(where).asWChar());
+    bool verbose = false;
+    qxOS::GetEnv(qxString::IString("QXHOST_VERBOSE"), verbose, false);
+    out.info("QXHOST_VERBOSE is %s; %.3f s since start\n", out.aBool(verbose), app.getElapsed());
+    return !app.getAppLocation().empty() && !app.getBaseLocation().empty() && args.size() >= 1;
+}
+
+const char* const kDemos[] = {"containers", "text", "streams", "files", "walk", "locations"};
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The process's arguments and name, for the library's own use.
+    qxOS::AppMain::getInstance().initialize(argc, argv, nullptr);
+    APP_setProgramName("qxhost");
     qxOS::AppOutput& out = qxOS::AppOutput::getInstance();
     out.open(qxString::IString(QX_W("-")), false);  // nothing prints before this
     out.setLevel(1);
@@ -249,7 +289,7 @@ int main(int argc, char** argv) {
     opts.addOptionUsage(read, QX_W("Reads and prints this file instead of a sample of its own."));
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
-                                   "containers, text, streams, files, walk."));
+                                   "containers, text, streams, files, walk, locations."));
     qx::vector<qxString::IString> chosen;
     qxString::IString fileName;
     bool wantHelp = false;
@@ -297,6 +337,7 @@ int main(int argc, char** argv) {
     if (wanted("streams")) all = demoStreams(out) && all;
     if (wanted("files")) all = demoFiles(out, fileName) && all;
     if (wanted("walk")) all = walkTree(out) && all;
+    if (wanted("locations")) all = demoLocations(out) && all;
     out.info("built from %s\n", gCutIdentifier);
     out.info("%s\n", all ? "ok" : "unexpected result");
     return all ? 0 : 1;
