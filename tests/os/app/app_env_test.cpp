@@ -156,6 +156,35 @@ TEST(AppEntryPoints, ProgramName) {
 TEST(AppEntryPoints, HeapSwitch) {
     // Wine and Windows have the heap; POSIX has nothing to switch.
     EXPECT_EQ(qxOS::useWindowsLowFragmentationHeap().num(), 0);
+    // The variable is read on the first call only; the notice comes every
+    // time.
+    std::fflush(stdout);
+    EnvVar off("OSTREL_DISABLE_LFH", "");
+    if (!qx::sys::getEnv8("OSTREL_DISABLE_LFH")) off.set("0");  // Windows drops empty values
+    APP_setProgramName("lfh");
+    testing::internal::CaptureStdout();
+    setupLowFragmentationHeap();
+    off.set(nullptr);
+    setupLowFragmentationHeap();
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "lfh: Explicitly disabling Windows Low Fragmentation Heap\n"
+              "lfh: Explicitly disabling Windows Low Fragmentation Heap\n");
+    APP_setProgramName(nullptr);
+}
+
+// Wide arguments become UTF-16, also where wchar_t has 32 bits.
+TEST(AppMainArgs, Wide) {
+    qxOS::AppMain& app = qxOS::AppMain::getInstance();
+    const wchar_t* argv[] = {L"prog", L"caf\u00e9 \U0001F600", L"unused", nullptr};
+    app.initialize(2, argv, nullptr);
+    EXPECT_FALSE(app.preMain());
+    qx::vector<IString> args;
+    app.getArgs(args);
+    ASSERT_EQ(args.size(), 2);
+    EXPECT_EQ(u8(args[0]), "prog");
+    EXPECT_EQ(u8(args[1]), "caf\xc3\xa9 \xf0\x9f\x98\x80");
+    EXPECT_EQ(args[1].length(), 7u);
 }
 
 TEST(ByteOrder, Swap) {
