@@ -24,6 +24,8 @@
 #include "diagnostics/qxOStream.h"
 #include "diagnostics/qxStdioStream.h"
 #include "diagnostics/qxAppOutput.h"
+#include "diagnostics/qxStopWatch.h"
+#include "diagnostics/qxDebug.h"
 #include "os/files/qxFilename.h"
 #include "os/files/qxFile.h"
 #include "os/files/qxFileOps.h"
