@@ -6,7 +6,8 @@ Benchmark names have the form <operation>/<element>/<qx|std>/<args>; a "qx"
 result is paired with the "std" result of the same name. Below 1.00 means
 qxbase is faster. Where there is no "std" side, the other pairs of sides in
 PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
-"convert", and "qx" against "absl" where abseil is the only competitor); each kind of pair gets its own table. A third competitor of the
+"convert", "qx" against "absl" where abseil is the only competitor, and
+"disabled" against "enabled"); each kind of pair gets its own table. A third competitor of the
 same name (side "absl", "xxh3", "fmt" or "ofstream", see OTHERS) adds a
 qx/<side> column. Where the results carry a throughput (SetBytesProcessed),
 a "qx GB/s" column shows ours (10^9 bytes per second).
@@ -41,7 +42,8 @@ import tempfile
 OURS = "qx"
 THEIRS = "std"
 # The pairs of sides compared, (ours, theirs); the first found for a name wins.
-PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl")]
+PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl"),
+         ("disabled", "enabled")]
 # Further competitors, each reported as an extra qx/<side> column.
 OTHERS = ["absl", "xxh3", "fmt", "ofstream"]
 
@@ -85,6 +87,9 @@ TARGETS = [
     # Throughput of at least 0.9x: time at most 1/0.9 of theirs.
     ("file_copy/", 1.0 / 0.9, False),
     ("dir_walk/", 1.50, False),
+    ("stopwatch/", 1.20, False),
+    # A switched-off debug channel against one that reaches a closed stream.
+    ("channel_print/", 0.05, False),
 ]
 
 # Throughput targets: (name prefix, least bytes per second of ours).

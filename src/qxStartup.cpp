@@ -3,6 +3,7 @@
 // through a construct-on-first-use accessor, so a static constructor
 // elsewhere that runs earlier still finds it built.
 #include "diagnostics/qxAppOutput.h"
+#include "diagnostics/qxDebug.h"
 #include "os/app/qxAppLocation.h"
 #include "os/files/qxFileFactoryImpl.h"
 #include "os/sys/qxSysApp.h"
@@ -28,6 +29,9 @@ qxString::CString& s_storedLocation = storedAppLocation();
 }  // namespace
 
 AppOutput& AppOutput::s_instance = AppOutput::getInstance();
+
+// The library's own debug channel, off until someone switches it on.
+DebugChannel& DebugChannel::s_libraryChannel = DebugChannel::getLibraryChannel();
 
 // Registered with the initializers; builds the file factory when the host
 // runs them.

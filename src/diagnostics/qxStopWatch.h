@@ -19,7 +19,7 @@ public:
     double stop();
     // Accumulated seconds, with the current run while one is in progress.
     double check() const;
-    // Returns the total (ending a run first) and starts again from 0.
+    // Returns the total (ending a run first) and resets to 0, not running.
     double clear();
     bool running() const { return m_running; }
 

@@ -3,6 +3,7 @@
 // front-end and ARG the argument, one of the objects below
 // (-DFRONT=cstring -DARG=stdString).
 #include "diagnostics/qxAppOutput.h"
+#include "diagnostics/qxDebug.h"
 #include "diagnostics/qxError.h"
 #include "diagnostics/qxOStream.h"
 #include "string/qxFormat.h"
@@ -25,6 +26,8 @@
 #define CALL_appOutputCall(a) app(1, "%d", a)
 #define CALL_appOutputInfo(a) app.info("%d", a)
 #define CALL_appOutputError(a) app.error(2, "%d", a)
+#define CALL_debugChannel(a) channel.print(1, "%d", a)
+#define CALL_debugChannelNoLevel(a) channel.print("%d", a)
 #define CALL_error(a) qxUtil::Error(1, "%d", a)
 #define CALL_errorWide(a) qxUtil::Error(1, QX_W("%d"), a)
 #define CALL_snprintf(a) OL_snprintf(buf, sizeof buf, "%d", a)
@@ -43,6 +46,7 @@ struct Point {
 
 void refuse(qxOS::OStream& os, va_list vaList) {
     const qxOS::AppOutput& app = qxOS::AppOutput::getInstance();
+    const qxOS::DebugChannel channel;
     char buf[16];
     qx::WChar wbuf[16];
     const qxString::CString cstringFormat("%d");
@@ -57,8 +61,8 @@ void refuse(qxOS::OStream& os, va_list vaList) {
     const qxString::CString& cstringReference = cstring;
 
     EXPAND(FRONT, ARG);
-    (void)os, (void)app, (void)buf, (void)wbuf, (void)cstringFormat, (void)istringFormat,
-        (void)vaList;
+    (void)os, (void)app, (void)channel, (void)buf, (void)wbuf, (void)cstringFormat,
+        (void)istringFormat, (void)vaList;
     (void)istring, (void)stdString, (void)point, (void)vector, (void)cstrings,
         (void)cstringReference;
 }

@@ -2,6 +2,7 @@
 // can carry, through every checked front-end, with plain and QX_FORMAT
 // formats. Must compile without a warning.
 #include "diagnostics/qxAppOutput.h"
+#include "diagnostics/qxDebug.h"
 #include "diagnostics/qxError.h"
 #include "diagnostics/qxOStream.h"
 #include "string/qxFormat.h"
@@ -22,6 +23,7 @@ void callback() {}
 
 void accept(qxOS::OStream& os) {
     const qxOS::AppOutput& app = qxOS::AppOutput::getInstance();
+    const qxOS::DebugChannel channel;
     qxString::CString c;
     qxString::IString w;
     const qxString::CString cFormat("%d");
@@ -67,6 +69,12 @@ void accept(qxOS::OStream& os) {
     app.error(1, EVERY_KIND);
     app.error(EVERY_KIND);
     app.printf(2, QX_FORMAT("%.3f %e %g %a %p"), 1.0, single, 2.0, 3.0, text);
+    channel.print(1, EVERY_KIND);
+    channel.print(EVERY_KIND);
+    channel.print(3, QX_FORMAT("%s %d"), text, 1);
+    channel.print(QX_FORMAT("no arguments"));
+    channel.print(0, "no arguments");
+    channel.print("no arguments");
     const qxUtil::Error e1(1, EVERY_KIND), e2(2, QX_W("%d %S"), 1, wide), e3(3, "no arguments"),
         e4(4, QX_FORMAT(QX_W("%s: %d")), text, 5), e5(5, QX_FORMAT("done"));
     OL_snprintf(buf, sizeof buf, EVERY_KIND);
