@@ -108,6 +108,10 @@ int distinctWords(const qxString::CString& text) {
 // Builds a small tree in a new temporary directory, walks it (sizes in 64
 // bits, and what the walk had to leave out), then deletes it recursively.
 bool walkTree(qxOS::AppOutput& out) {
+    // Shown with -trace: each line carries the seconds since start, and the
+    // lines inside a run are indented one step.
+    static qxOS::DebugTrace trace("walk", 1, "qxhost");
+    trace.start("building a tree");
     // A new directory goes beside the name: here, into the temporary one.
     qxOS::File top(qxOS::Filename::join(qxOS::getTempDirectory().name(), qxString::IString("x")));
     if (!top.isValid() || top.makeTempDirectory()) return false;
@@ -122,6 +126,7 @@ bool walkTree(qxOS::AppOutput& out) {
                       entry.close())
             return false;
     }
+    trace.tick("built");
     out.info("walking %S\n", qxOS::Filename(root).nativeName().asWChar());
     long long bytes = 0;
     int entries = 0;
@@ -137,7 +142,10 @@ bool walkTree(qxOS::AppOutput& out) {
         }
     }
     out.info("%d entries, %lld bytes, %d left out\n", entries, bytes, walk.skippedCount());
+    trace.tick("walked");
     const bool deleted = !top.deleteSelf(0);
+    trace.print(deleted ? "deleted" : "not deleted");
+    trace.stop();
     return entries == 4 && bytes == 14 && walk.skippedCount() == 0 && deleted;
 }
 
@@ -290,13 +298,19 @@ int main(int argc, char** argv) {
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
                                    "containers, text, streams, files, walk, locations."));
+    const int traceOpt = opts.addOption("trace", nullptr);
+    opts.addOptionUsage(traceOpt, QX_W("Shows the trace of the walk demonstration."));
+    const int profileOpt = opts.addOption("profile", nullptr);
+    opts.addOptionUsage(profileOpt, QX_W("Reports the share of time each demonstration took."));
     qx::vector<qxString::IString> chosen;
     qxString::IString fileName;
-    bool wantHelp = false;
+    bool wantHelp = false, wantTrace = false, wantProfile = false;
     opts.initializeFromMain(argc, argv);
     while (const qxOS::GetOpt::result* r = opts.getOpt()) {
         const int index = opts.getResultIndex(r);
         if (index == help) wantHelp = true;
+        if (index == traceOpt) wantTrace = true;
+        if (index == profileOpt) wantProfile = true;
         if (index == read) fileName = opts.getResultArg(r, 0);
         if (index == only) opts.getResultArgs(r, chosen);
     }
@@ -331,13 +345,30 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // The host's traces belong to the category "qxhost": enabling another
+    // one instead keeps them quiet. Decided before the first trace exists.
+    qxOS::DebugTraceManager::getInstance().enableCategory(wantTrace ? "qxhost" : "quiet");
+    qxOS::DebugContextTime& profile = qxOS::DebugContextTime::getInstance();
+    if (wantProfile) profile.clearAndStart("qxhost demonstrations");
+
     bool all = true;
-    if (wanted("containers")) all = demoContainers(out) && all;
-    if (wanted("text")) all = demoText(out) && all;
-    if (wanted("streams")) all = demoStreams(out) && all;
-    if (wanted("files")) all = demoFiles(out, fileName) && all;
-    if (wanted("walk")) all = walkTree(out) && all;
-    if (wanted("locations")) all = demoLocations(out) && all;
+    // Each demonstration is a profile scope, named by its own string.
+    const auto run = [&](const char* name, auto demo) {
+        if (!wanted(name)) return;
+        qxOS::DebugScopeTime scope(name);
+        all = demo() && all;
+    };
+    run(kDemos[0], [&] { return demoContainers(out); });
+    run(kDemos[1], [&] { return demoText(out); });
+    run(kDemos[2], [&] { return demoStreams(out); });
+    run(kDemos[3], [&] { return demoFiles(out, fileName); });
+    run(kDemos[4], [&] { return walkTree(out); });
+    run(kDemos[5], [&] { return demoLocations(out); });
+    if (wantProfile) {
+        qxOS::DebugChannel report;
+        report.enable(true);
+        profile.stopAndReport(&report);
+    }
     out.info("built from %s\n", gCutIdentifier);
     out.info("%s\n", all ? "ok" : "unexpected result");
     return all ? 0 : 1;

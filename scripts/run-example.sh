@@ -15,6 +15,8 @@ cmake --build build/example
 build/example/qxhost
 # The tool's own usage, and a bad option: its message and exit status 2.
 build/example/qxhost --help
+# The walk's trace and each demonstration's share of the time.
+build/example/qxhost --trace --profile
 status=0
 build/example/qxhost -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost -nosuch: exit status $status, not 2" >&2; exit 1; }

@@ -26,6 +26,7 @@ wine_host() {
 }
 wine_host
 wine_host --help
+wine_host --trace --profile
 status=0
 wine_host -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost.exe -nosuch: exit status $status, not 2" >&2; exit 1; }
