@@ -189,10 +189,13 @@ TEST_F(SysFileOps, CopyFileFallbacks) {
 }
 #endif
 
+// Windows writes four hex digits; Wine writes the number without leading
+// zeros, so one to four.
 bool isTempName(const std::string& name, const std::string& prefix) {
-    if (name.size() != prefix.size() + 8 || name.compare(0, prefix.size(), prefix) != 0)
+    if (name.size() < prefix.size() + 5 || name.size() > prefix.size() + 8 ||
+        name.compare(0, prefix.size(), prefix) != 0)
         return false;
-    for (size_t i = prefix.size(); i < prefix.size() + 4; ++i)
+    for (size_t i = prefix.size(); i < name.size() - 4; ++i)
         if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
     std::string ext = name.substr(name.size() - 4);
     for (char& c : ext) c = char(std::toupper(static_cast<unsigned char>(c)));
