@@ -31,6 +31,10 @@
 #include "os/files/qxTempFiles.h"
 #include "os/app/qxGetOpt.h"
 #include "Components/Base/Utility/qxUtilInitializer.h"
+#include "rtb/qxFunction.h"
+#include "rtb/qxSignalBase.h"
+#include "rtb/qxSignal.h"
+#include "rtb/qxPointerSignals.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 
