@@ -8,7 +8,7 @@ qxbase is faster. Where there is no "std" side, the other pairs of sides in
 PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
 "convert", "qx" against "absl" where abseil is the only competitor, and
 "disabled" against "enabled"); each kind of pair gets its own table. A third competitor of the
-same name (side "absl", "xxh3", "fmt" or "ofstream", see OTHERS) adds a
+same name (side "absl", "xxh3", "fmt", "ofstream" or "call", see OTHERS) adds a
 qx/<side> column. Where the results carry a throughput (SetBytesProcessed),
 a "qx GB/s" column shows ours (10^9 bytes per second).
 
@@ -45,7 +45,7 @@ THEIRS = "std"
 PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl"),
          ("disabled", "enabled")]
 # Further competitors, each reported as an extra qx/<side> column.
-OTHERS = ["absl", "xxh3", "fmt", "ofstream"]
+OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call"]
 
 # What the executable is run with when no arguments follow "--".
 DEFAULT_BENCH_ARGS = [
@@ -90,6 +90,14 @@ TARGETS = [
     ("stopwatch/", 1.20, False),
     # A switched-off debug channel against one that reaches a closed stream.
     ("channel_print/", 0.05, False),
+    ("signal_emit/int/10", 1.30, False),
+    ("signal_emit_lambda/int/10", 1.30, False),
+]
+
+# Difference targets: (name prefix, most nanoseconds ours may take beyond
+# theirs), for rows too short for a ratio to mean anything.
+DIFFERENCE_TARGETS = [
+    ("signal_emit/int/0", 2.0),
 ]
 
 # Throughput targets: (name prefix, least bytes per second of ours).
@@ -201,7 +209,7 @@ def pair_up(per_run):
     return pairs, unpaired
 
 
-def verdict(key, ratio, rate=None):
+def verdict(key, ratio, rate=None, ours=None, theirs=None):
     found = []
     for prefix, limit, strict in TARGETS:
         if key.startswith(prefix):
@@ -212,6 +220,11 @@ def verdict(key, ratio, rate=None):
         if key.startswith(prefix):
             ok = rate is not None and rate >= least
             found.append(("ok" if ok else "MISSED") + " (>= %.3g GB/s)" % (least / 1e9))
+            break
+    for prefix, most in DIFFERENCE_TARGETS:
+        if key.startswith(prefix) and ours is not None:
+            ok = ours - theirs <= most
+            found.append(("ok" if ok else "MISSED") + " (%+.2g ns, <= +%.3g)" % (ours - theirs, most))
             break
     return ", ".join(found)
 
@@ -268,7 +281,7 @@ def print_table(pairs, markdown, out=sys.stdout):
         if show_rate:
             rate = extra.get("bytes_per_second")
             row.append("%.2f" % (rate / 1e9) if rate is not None else "")
-        row.append(verdict(key, ratio, extra.get("bytes_per_second")))
+        row.append(verdict(key, ratio, extra.get("bytes_per_second"), ours, theirs))
         rows.append(row)
     if markdown:
         out.write("| " + " | ".join(header) + " |\n")
@@ -343,8 +356,8 @@ def main():
     sys.stderr.write("# %d run(s), first %s, %s CPUs @ %s MHz, %s, malloc %s\n" % (
         len(data), ctx.get("date", "?"), ctx.get("num_cpus", "?"), ctx.get("mhz_per_cpu", "?"),
         args.metric, ctx.get("malloc", "?")))
-    sys.exit(1 if any("MISSED" in verdict(key, ratio, extra.get("bytes_per_second"))
-                      for key, _, _, ratio, _, extra, _ in pairs) else 0)
+    sys.exit(1 if any("MISSED" in verdict(key, ratio, extra.get("bytes_per_second"), ours, theirs)
+                      for key, ours, theirs, ratio, _, extra, _ in pairs) else 0)
 
 
 if __name__ == "__main__":

@@ -7,6 +7,7 @@
 #include "os/app/qxAppLocation.h"
 #include "os/files/qxFileFactoryImpl.h"
 #include "os/sys/qxSysApp.h"
+#include "rtb/qxPointerSignals.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -45,3 +46,13 @@ static const bool s_randomSeeded = (std::srand(static_cast<unsigned>(std::time(n
 static const long long s_counterFrequency = qx::sys::counterFrequency();
 
 }  // namespace qxOS
+
+namespace qxUtil {
+
+// The process-wide pointer signals, destroyed again at unload.
+static PointerSignal& s_pointerAcquireSignal = getPointerAcquireSignal();
+static PointerSignal& s_pointerReleaseSignal = getPointerReleaseSignal();
+static PointerSignal& s_pointerInitSignal = getPointerInitSignal();
+static PointerSignal& s_pointerDeleteSignal = getPointerDeleteSignal();
+
+}  // namespace qxUtil

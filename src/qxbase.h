@@ -35,6 +35,10 @@
 #include "os/app/qxAppMain.h"
 #include "os/app/qxAppEnvironment.h"
 #include "Components/Base/Utility/qxUtilInitializer.h"
+#include "rtb/qxFunction.h"
+#include "rtb/qxSignalBase.h"
+#include "rtb/qxSignal.h"
+#include "rtb/qxPointerSignals.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 
