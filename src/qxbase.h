@@ -35,6 +35,8 @@
 #include "os/app/qxAppMain.h"
 #include "os/app/qxAppEnvironment.h"
 #include "Components/Base/Utility/qxUtilInitializer.h"
+#include "Components/Base/Utility/qxProgress.h"
+#include "Components/Base/Utility/qxIdleTask.h"
 #include "rtb/qxFunction.h"
 #include "rtb/qxSignalBase.h"
 #include "rtb/qxSignal.h"
