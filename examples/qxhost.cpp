@@ -5,12 +5,23 @@
 // stdout, reads a file through qxOS::File (the one named on the command
 // line, else one it writes to the temporary directory first), walks and
 // deletes a small tree, counts words by interned handle, and prints
-// everything through AppOutput; last, where it and the library live.
+// everything through AppOutput; then where it and the library live, and a
+// tree copy in nested progress phases under a progress bar.
 #include "qxbase.h"
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+
+#ifdef _WIN32
+#include <io.h>
+#define QXHOST_ISATTY(f) _isatty(_fileno(f))
+#else
+#include <unistd.h>
+#define QXHOST_ISATTY(f) isatty(fileno(f))
+#endif
 
 namespace {
 
@@ -276,7 +287,137 @@ bool demoLocations(qxOS::AppOutput& out) {
     return !app.getAppLocation().empty() && !app.getBaseLocation().empty() && args.size() >= 1;
 }
 
-const char* const kDemos[] = {"containers", "text", "streams", "files", "walk", "locations"};
+// --- progress: a copy of a generated tree in nested phases ------------------
+
+volatile std::sig_atomic_t g_interrupted = 0;
+extern "C" void onInterrupt(int) {
+    g_interrupted = 1;
+}
+
+// Draws a progress tree's overall value and caption: one bar redrawn in
+// place on a terminal, a line at every quarter otherwise. Asked whether to
+// cancel, it answers for Ctrl-C and for -cancel-after.
+class ProgressBar : public qxRTB::SignalClient {
+public:
+    ProgressBar(qxOS::AppOutput& out, qxUtil::Progress& progress, int cancelAfter)
+        : m_out(out), m_terminal(QXHOST_ISATTY(stdout) != 0), m_cancelAfter(cancelAfter) {
+        progress.getSigUpdate().connect(*this, [this](qxUtil::Progress& p) { draw(p); });
+        progress.getSigCaption().connect(*this, [this](qxUtil::Progress& p) { draw(p); });
+        progress.getSigCheckCancel().connect(*this, [this](qxUtil::Progress& p) {
+            if (g_interrupted || (m_cancelAfter >= 0 && m_done >= m_cancelAfter)) p.cancel();
+        });
+    }
+    // One more unit of work finished, for -cancel-after.
+    void counted() { ++m_done; }
+    void end() {
+        if (m_terminal && m_drawn) m_out("\n");
+    }
+
+private:
+    void draw(qxUtil::Progress& p) {
+        const int percent = static_cast<int>(p.get() * 100.0 + 0.5);
+        if (m_terminal) {
+            char bar[31];
+            const int filled = percent * 30 / 100;
+            for (int i = 0; i < 30; ++i) bar[i] = i < filled ? '#' : ' ';
+            bar[30] = '\0';
+            m_out("\r[%s] %3d%% %-24.24s", bar, percent, p.getCaption());
+            m_drawn = true;
+        } else if (percent >= m_nextLine) {
+            m_out("progress %3d%% %s\n", percent, p.getCaption());
+            m_nextLine = (percent / 25 + 1) * 25;
+        }
+    }
+
+    qxOS::AppOutput& m_out;
+    bool m_terminal;
+    bool m_drawn = false;
+    int m_nextLine = 0;
+    int m_cancelAfter;
+    int m_done = 0;
+};
+
+// Makes dirs x files small files under root, copies the tree beside it and
+// deletes both: three phases of 20%, 70% and 10%, the copy split again per
+// directory. Returns false on a failure; *cancelled tells a cancelled run.
+bool copyTree(const qxString::IString& root, qxUtil::Progress& progress, ProgressBar& bar,
+              bool* cancelled) {
+    const int kDirs = 4, kFiles = 60;
+    const qxString::IString from = qxOS::Filename::join(root, qxString::IString("from"));
+    const qxString::IString to = qxOS::Filename::join(root, qxString::IString("to"));
+    const auto entry = [](const qxString::IString& top, int d, int f) {
+        char leaf[32];
+        std::snprintf(leaf, sizeof leaf, f < 0 ? "d%d" : "d%d\\f%03d.txt", d, f);
+        return qxOS::Filename::join(top, qxString::IString(leaf));
+    };
+    {
+        qxUtil::Progress make;
+        progress.subPhase(0.2, make);
+        make.setCaption("making the tree");
+        for (int d = 0; d < kDirs; ++d) {
+            for (const qxString::IString& top : {from, to})
+                if (qxOS::File(entry(top, d, -1)).makeDirectoryAll()) return false;
+            for (int f = 0; f < kFiles; ++f) {
+                qxOS::File file(entry(from, d, f));
+                size_t put = 0;
+                if (file.open(qxOS::File::kWrite) || file.write("plan\n", 5, &put) || file.close())
+                    return false;
+            }
+            make.set((d + 1.0) / kDirs);
+        }
+    }
+    {
+        qxUtil::Progress copy;
+        progress.subPhase(0.7, copy);
+        for (int d = 0; d < kDirs && !*cancelled; ++d) {
+            qxUtil::Progress dir;  // each directory is a quarter of the copy
+            copy.subPhase(1.0 / kDirs, dir);
+            char caption[32];
+            std::snprintf(caption, sizeof caption, "copying d%d", d);
+            dir.setCaption(caption);
+            for (int f = 0; f < kFiles; ++f) {
+                if (dir.cancelled()) {
+                    *cancelled = true;
+                    break;
+                }
+                if (qxOS::fileCopy(qxOS::Filename(entry(from, d, f)),
+                                   qxOS::Filename(entry(to, d, f)), true))
+                    return false;
+                bar.counted();
+                dir.set((f + 1.0) / kFiles);
+            }
+        }
+    }
+    qxUtil::Progress clean;
+    progress.subPhase(0.1, clean);
+    clean.setCaption(*cancelled ? "removing the partial copy" : "removing the trees");
+    return true;
+}
+
+bool demoProgress(qxOS::AppOutput& out, int cancelAfter, bool* cancelled) {
+    qxOS::File top(qxOS::Filename::join(qxOS::getTempDirectory().name(), qxString::IString("p")));
+    if (!top.isValid() || top.makeTempDirectory()) return false;
+    const qxString::IString root = top.getFullName();
+    void (*previous)(int) = std::signal(SIGINT, onInterrupt);
+    bool ok;
+    {
+        qxUtil::Progress progress;
+        ProgressBar bar(out, progress, cancelAfter);
+        ok = copyTree(root, progress, bar, cancelled);
+        // Gone at the end of the tree, whatever happened: recursive delete.
+        ok = !top.deleteSelf(0) && ok;
+        progress.set(1.0);
+        bar.end();
+    }
+    std::signal(SIGINT, previous);
+    if (*cancelled)
+        out.info("copy cancelled (%s); its files were removed\n",
+                 g_interrupted ? "Ctrl-C" : "-cancel-after");
+    return ok;
+}
+
+const char* const kDemos[] = {"containers", "text", "streams", "files", "walk", "locations",
+                              "progress"};
 
 }  // namespace
 
@@ -297,7 +438,11 @@ int main(int argc, char** argv) {
     opts.addOptionUsage(read, QX_W("Reads and prints this file instead of a sample of its own."));
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
-                                   "containers, text, streams, files, walk, locations."));
+                                   "containers, text, streams, files, walk, locations,\n"
+                                   "progress."));
+    const int cancelOpt = opts.addOption("cancel-after", "int");
+    opts.addOptionUsage(cancelOpt, QX_W("Cancels the progress demonstration after this many files,\n"
+                                        "as Ctrl-C does; the host then exits with status 3."));
     const int traceOpt = opts.addOption("trace", nullptr);
     opts.addOptionUsage(traceOpt, QX_W("Shows the trace of the walk demonstration."));
     const int profileOpt = opts.addOption("profile", nullptr);
@@ -305,11 +450,13 @@ int main(int argc, char** argv) {
     qx::vector<qxString::IString> chosen;
     qxString::IString fileName;
     bool wantHelp = false, wantTrace = false, wantProfile = false;
+    int cancelAfter = -1;
     opts.initializeFromMain(argc, argv);
     while (const qxOS::GetOpt::result* r = opts.getOpt()) {
         const int index = opts.getResultIndex(r);
         if (index == help) wantHelp = true;
         if (index == traceOpt) wantTrace = true;
+        if (index == cancelOpt) cancelAfter = std::atoi(opts.getResultArg(r, 0).asUTF8());
         if (index == profileOpt) wantProfile = true;
         if (index == read) fileName = opts.getResultArg(r, 0);
         if (index == only) opts.getResultArgs(r, chosen);
@@ -364,12 +511,14 @@ int main(int argc, char** argv) {
     run(kDemos[3], [&] { return demoFiles(out, fileName); });
     run(kDemos[4], [&] { return walkTree(out); });
     run(kDemos[5], [&] { return demoLocations(out); });
+    bool cancelled = false;
+    run(kDemos[6], [&] { return demoProgress(out, cancelAfter, &cancelled); });
     if (wantProfile) {
         qxOS::DebugChannel report;
         report.enable(true);
         profile.stopAndReport(&report);
     }
     out.info("built from %s\n", gCutIdentifier);
-    out.info("%s\n", all ? "ok" : "unexpected result");
-    return all ? 0 : 1;
+    out.info("%s\n", !all ? "unexpected result" : cancelled ? "cancelled" : "ok");
+    return !all ? 1 : cancelled ? 3 : 0;
 }

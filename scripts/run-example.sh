@@ -17,6 +17,10 @@ build/example/qxhost
 build/example/qxhost --help
 # The walk's trace and each demonstration's share of the time.
 build/example/qxhost --trace --profile
+# A cancelled progress demonstration: reported, cleaned up, exit status 3.
+status=0
+build/example/qxhost -only [ progress ] --cancel-after 70 || status=$?
+[ "$status" -eq 3 ] || { echo "qxhost --cancel-after: exit status $status, not 3" >&2; exit 1; }
 status=0
 build/example/qxhost -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost -nosuch: exit status $status, not 2" >&2; exit 1; }

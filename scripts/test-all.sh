@@ -28,6 +28,9 @@ wine_host
 wine_host --help
 wine_host --trace --profile
 status=0
+wine_host -only [ progress ] --cancel-after 70 || status=$?
+[ "$status" -eq 3 ] || { echo "qxhost.exe --cancel-after: exit status $status, not 3" >&2; exit 1; }
+status=0
 wine_host -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost.exe -nosuch: exit status $status, not 2" >&2; exit 1; }
 echo "=== fuzz smoke"
