@@ -35,6 +35,7 @@
 #include "os/app/qxAppMain.h"
 #include "os/app/qxAppEnvironment.h"
 #include "Components/Base/Utility/qxUtilInitializer.h"
+#include "Components/Base/Utility/qxGlobalCache.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 
