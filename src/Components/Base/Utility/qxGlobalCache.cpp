@@ -9,9 +9,11 @@ namespace qxUtil {
 
 namespace {
 
-// The order of one group's items: the group's own.
+// The order of one group's items: the group's own. Both items are of one
+// group; b's is asked because searches pass the probe second, and its group
+// pointer is at hand where the cached item's would be another load.
 struct GroupOrder {
-    bool operator()(const CacheItem* a, const CacheItem* b) const { return a->group()->less(a, b); }
+    bool operator()(const CacheItem* a, const CacheItem* b) const { return b->group()->less(a, b); }
 };
 
 struct GroupIndex;
@@ -56,11 +58,11 @@ public:
 
     CacheItem* find(CacheItem* probe) override {
         if (!probe || !probe->group()) return nullptr;
-        const auto group = m_groups.find(probe->group());
-        if (group == m_groups.end()) return nullptr;
-        auto& items = group->second.items;
+        GroupIndex* index = indexOf(probe->group(), false);
+        if (!index) return nullptr;
+        auto& items = index->items;
         const auto it = items.lower_bound(probe);
-        if (it == items.end() || GroupOrder()(probe, it->first)) return nullptr;
+        if (it == items.end() || probe->group()->less(probe, it->first)) return nullptr;
         moveToFront(it->second);
         return it->first;
     }
@@ -77,7 +79,7 @@ public:
         // is in, so that their callbacks find the cache whole.
         qx::vector<CacheItem*> replaced;
         CacheGroupBase* group = item->group();
-        GroupIndex* index = group ? &m_groups[group] : nullptr;
+        GroupIndex* index = group ? indexOf(group, true) : nullptr;
         m_recency.push_front(Slot{item, index, nullptr});
         if (index) {
             try {
@@ -128,10 +130,29 @@ public:
             dropped.push_back(item);
         }
         m_groups.erase(found);
+        if (m_lastGroup == group) m_lastGroup = nullptr;
         for (CacheItem* item : dropped) delete item;
     }
 
 private:
+    // The group's index, created when asked to. The last one asked for is
+    // remembered: lookups tend to stay in one group, and this skips the
+    // division of the table lookup.
+    GroupIndex* indexOf(CacheGroupBase* group, bool create) {
+        if (group == m_lastGroup) return m_lastIndex;
+        GroupIndex* index;
+        if (create) {
+            index = &m_groups[group];
+        } else {
+            const auto found = m_groups.find(group);
+            if (found == m_groups.end()) return nullptr;
+            index = &found->second;
+        }
+        m_lastGroup = group;
+        m_lastIndex = index;
+        return index;
+    }
+
     void moveToFront(Position pos) {
         if (pos != m_recency.begin()) m_recency.splice(m_recency.begin(), m_recency, pos);
     }
@@ -158,6 +179,8 @@ private:
     qx::hash_map<CacheGroupBase*, GroupIndex> m_groups;
     // Every cached item by address: what remove() and insert() recognise.
     qx::hash_map<CacheItem*, Position> m_byItem;
+    CacheGroupBase* m_lastGroup = nullptr;
+    GroupIndex* m_lastIndex = nullptr;
     int m_total = 0;
     bool m_dying = false;
 };
