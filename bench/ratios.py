@@ -90,6 +90,8 @@ TARGETS = [
     ("stopwatch/", 1.20, False),
     # A switched-off debug channel against one that reaches a closed stream.
     ("channel_print/", 0.05, False),
+    # A cache hit (lookup and move to the front) against a hash lookup.
+    ("cache_find_hit/", 2.00, False),
 ]
 
 # Throughput targets: (name prefix, least bytes per second of ours).
