@@ -41,6 +41,7 @@
 #include "rtb/qxSignalBase.h"
 #include "rtb/qxSignal.h"
 #include "rtb/qxPointerSignals.h"
+#include "Components/Base/Utility/qxGlobalCache.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 
