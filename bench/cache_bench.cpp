@@ -3,12 +3,14 @@
 //     cache_find_hit/u64/<qx|std>/<items>
 //         GlobalCache::find of an equal probe (a hit, moved to the front)
 //         against std::unordered_map::find of the same keys
+//     cache_find_hit_ordered/u64/<qx|std>/<items>
+//         the same with a group that orders its items but does not hash them
 //     cache_trim/u64/<qx|std>/<items>
 //         GlobalCache::trim(0) of a full cache against the same eviction by
 //         hand from a std::list recency list and a std::unordered_map index
 //
 // Items are the same heap objects on both sides: one group, 64-bit keys
-// ordered by the group's less.
+// (already well spread, so the group's hash is the key itself).
 
 #include "Components/Base/Utility/qxGlobalCache.h"
 
@@ -60,18 +62,30 @@ struct Item : qxUtil::CacheItem {
     u64 key;
 };
 
-struct Group : qxUtil::CacheGroupBase {
+// A group that hashes its items (the usual case, and the fast one), or one
+// that only orders them.
+template <bool Hashed>
+struct GroupOf : qxUtil::CacheGroupBase {
     void itemRemoved(qxUtil::CacheItem*) override { ++removed; }
     bool less(const qxUtil::CacheItem* a, const qxUtil::CacheItem* b) override {
         return static_cast<const Item*>(a)->key < static_cast<const Item*>(b)->key;
     }
+    bool hashable() const override { return Hashed; }
+    unsigned long long hash(const qxUtil::CacheItem* item) override {
+        return static_cast<const Item*>(item)->key;
+    }
+    bool equal(const qxUtil::CacheItem* a, const qxUtil::CacheItem* b) override {
+        return static_cast<const Item*>(a)->key == static_cast<const Item*>(b)->key;
+    }
     u64 removed = 0;
 };
+using Group = GroupOf<true>;
 
 // --- the two sides ------------------------------------------------------------
 
+template <bool Hashed = true>
 struct QxSide {
-    Group group;
+    GroupOf<Hashed> group;
     qxUtil::GlobalCache* cache = qxUtil::getGlobalCache();
     Item probe{&group, 0};
 
@@ -144,9 +158,11 @@ void trimAll(benchmark::State& state) {
 
 const bool registered = [] {
     using qxbench::registerSides;
-    registerSides("cache_find_hit", "u64", {{"qx", &findHit<QxSide>}, {"std", &findHit<StdSide>}},
+    registerSides("cache_find_hit", "u64", {{"qx", &findHit<QxSide<>>}, {"std", &findHit<StdSide>}},
                   {1000, 100000});
-    registerSides("cache_trim", "u64", {{"qx", &trimAll<QxSide>}, {"std", &trimAll<StdSide>}},
+    registerSides("cache_find_hit_ordered", "u64",
+                  {{"qx", &findHit<QxSide<false>>}, {"std", &findHit<StdSide>}}, {1000, 100000});
+    registerSides("cache_trim", "u64", {{"qx", &trimAll<QxSide<>>}, {"std", &trimAll<StdSide>}},
                   {10000, 100000});
     return true;
 }();

@@ -344,14 +344,6 @@ void ListImpl::splice(Node* pos, ListImpl& other) {
     other.m_size = 0;
 }
 
-// Splicing a node before itself or before its successor leaves it in place.
-void ListImpl::splice(Node* pos, ListImpl& other, Node* node) {
-    if (pos == node || pos == node->next) return;
-    sTransferNode(pos, node);
-    ++m_size;
-    --other.m_size;
-}
-
 // Within one list the sizes do not change, so nothing is counted.
 void ListImpl::splice(Node* pos, ListImpl& other, Node* first, Node* last) {
     if (first == last) return;

@@ -125,7 +125,13 @@ public:
     void swap(ListImpl& other) noexcept;
     void reverse();
     void splice(Node* pos, ListImpl& other);
-    void splice(Node* pos, ListImpl& other, Node* node);
+    // Splicing a node before itself or before its successor leaves it in place.
+    void splice(Node* pos, ListImpl& other, Node* node) {
+        if (pos == node || pos == node->next) return;
+        sTransferNode(pos, node);
+        ++m_size;
+        --other.m_size;
+    }
     void splice(Node* pos, ListImpl& other, Node* first, Node* last);
     Node* find(const void* value, FindInListFn findFn) const { return findFn(*this, value); }
     void merge(ListImpl& other, const void* ctx, MergeFn mergeFn) { mergeFn(*this, other, ctx); }

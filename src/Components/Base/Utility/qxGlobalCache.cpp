@@ -16,22 +16,91 @@ struct GroupOrder {
     bool operator()(const CacheItem* a, const CacheItem* b) const { return b->group()->less(a, b); }
 };
 
+// Equality and hash of items of one hashing group.
+struct GroupEqual {
+    bool operator()(const CacheItem* a, const CacheItem* b) const {
+        return b->group()->equal(a, b);
+    }
+};
+struct GroupHash {
+    unsigned long long operator()(const CacheItem* item) const { return item->group()->hash(item); }
+};
+
 struct GroupIndex;
 
 // A cached item's place in the recency list, which also leads to its entry in
 // its group's index.
-struct Slot {
-    CacheItem* item;
-    GroupIndex* index;            // null for an item without a group
-    qx::RBTreeImpl::Node* entry;  // the item's node in index->items
-};
+struct Slot;
 using Recency = qx::list<Slot>;
 using Position = Recency::iterator;
+using OrderedItems = qx::map<CacheItem*, Position, GroupOrder>;
+using HashedItems = qx::hash_map<CacheItem*, Position, GroupHash, GroupEqual>;
 
-// One group's cached items in the group's order, each with its place in the
-// recency list.
+struct Slot {
+    CacheItem* item;
+    GroupIndex* index;                // null for an item without a group
+    qx::RBTreeImpl::Node* entry;      // the item's node in index->ordered
+    HashedItems::iterator hashEntry;  // or its entry in index->hashed
+};
+
+// One group's cached items, each with its place in the recency list: in a
+// hash index when the group hashes, otherwise in the group's order.
 struct GroupIndex {
-    qx::map<CacheItem*, Position, GroupOrder> items;
+    explicit GroupIndex(bool hashes) : hashes(hashes) {
+        // Short chains: a hit is then rarely behind another node.
+        hashed.max_load_factor(0.5f);
+    }
+    bool hashes;
+    OrderedItems ordered;
+    HashedItems hashed;
+
+    // The cached item equal to probe, or null.
+    Position* find(CacheItem* probe, CacheItem** found) {
+        if (hashes) {
+            const auto it = hashed.find(probe);
+            if (it == hashed.end()) return nullptr;
+            *found = it->first;
+            return &it->second;
+        }
+        const auto it = ordered.lower_bound(probe);
+        if (it == ordered.end() || probe->group()->less(probe, it->first)) return nullptr;
+        *found = it->first;
+        return &it->second;
+    }
+
+    // Enters slot's item at pos, or returns the position of an equal item
+    // already there (and enters nothing).
+    Position* enter(Position pos) {
+        Slot& slot = *pos;
+        if (hashes) {
+            const auto r = hashed.insert({slot.item, pos});
+            if (!r.second) return &r.first->second;
+            slot.hashEntry = r.first;
+        } else {
+            const auto r = ordered.insert({slot.item, pos});
+            if (!r.second) return &r.first->second;
+            slot.entry = r.first.node();
+        }
+        return nullptr;
+    }
+
+    void leave(const Slot& slot) {
+        if (hashes)
+            hashed.erase(slot.hashEntry);
+        else
+            ordered.impl().eraseNode(slot.entry);
+    }
+
+    int size() const { return hashes ? hashed.size() : ordered.size(); }
+
+    // Every item's position, in no particular order.
+    template <class F>
+    void forEach(F f) {
+        if (hashes)
+            for (auto& e : hashed) f(e.second);
+        else
+            for (auto& e : ordered) f(e.second);
+    }
 };
 
 class GlobalCacheImpl;
@@ -60,11 +129,11 @@ public:
         if (!probe || !probe->group()) return nullptr;
         GroupIndex* index = indexOf(probe->group(), false);
         if (!index) return nullptr;
-        auto& items = index->items;
-        const auto it = items.lower_bound(probe);
-        if (it == items.end() || probe->group()->less(probe, it->first)) return nullptr;
-        moveToFront(it->second);
-        return it->first;
+        CacheItem* found = nullptr;
+        Position* pos = index->find(probe, &found);
+        if (!pos) return nullptr;
+        moveToFront(*pos);
+        return found;
     }
 
     int insert(CacheItem* item) override {
@@ -80,17 +149,11 @@ public:
         qx::vector<CacheItem*> replaced;
         CacheGroupBase* group = item->group();
         GroupIndex* index = group ? indexOf(group, true) : nullptr;
-        m_recency.push_front(Slot{item, index, nullptr});
+        m_recency.push_front(Slot{item, index, nullptr, {}});
         if (index) {
             try {
-                for (;;) {
-                    const auto r = index->items.insert({item, m_recency.begin()});
-                    if (r.second) {
-                        m_recency.front().entry = r.first.node();
-                        break;
-                    }
-                    replaced.push_back(detach(r.first->second));
-                }
+                while (Position* equal = index->enter(m_recency.begin()))
+                    replaced.push_back(detach(*equal));
             } catch (...) {
                 // A throwing less(): item stays the caller's.
                 m_recency.pop_front();
@@ -119,16 +182,15 @@ public:
     void dropGroup(CacheGroupBase* group) {
         const auto found = m_groups.find(group);
         if (found == m_groups.end()) return;
-        auto& items = found->second.items;
         qx::vector<CacheItem*> dropped;
-        dropped.reserve(items.size());
-        for (const auto& e : items) {
-            CacheItem* item = e.first;
+        dropped.reserve(found->second.size());
+        found->second.forEach([&](Position pos) {
+            CacheItem* item = pos->item;
             m_total -= item->cost();
             m_byItem.erase(item);
-            m_recency.erase(e.second);
+            m_recency.erase(pos);
             dropped.push_back(item);
-        }
+        });
         m_groups.erase(found);
         if (m_lastGroup == group) m_lastGroup = nullptr;
         for (CacheItem* item : dropped) delete item;
@@ -142,7 +204,10 @@ private:
         if (group == m_lastGroup) return m_lastIndex;
         GroupIndex* index;
         if (create) {
-            index = &m_groups[group];
+            auto found = m_groups.find(group);
+            if (found == m_groups.end())
+                found = m_groups.emplace(group, GroupIndex(group->hashable())).first;
+            index = &found->second;
         } else {
             const auto found = m_groups.find(group);
             if (found == m_groups.end()) return nullptr;
@@ -162,7 +227,7 @@ private:
     CacheItem* detach(Position pos) {
         const Slot slot = *pos;
         m_total -= slot.item->cost();
-        if (slot.index) slot.index->items.impl().eraseNode(slot.entry);
+        if (slot.index) slot.index->leave(slot);
         m_byItem.erase(slot.item);
         m_recency.erase(pos);
         return slot.item;
@@ -188,6 +253,14 @@ private:
 }  // namespace
 
 CacheItem::~CacheItem() = default;
+
+unsigned long long CacheGroupBase::hash(const CacheItem*) {
+    return 0;
+}
+
+bool CacheGroupBase::equal(const CacheItem* a, const CacheItem* b) {
+    return !less(a, b) && !less(b, a);
+}
 
 CacheGroupBase::~CacheGroupBase() {
     if (s_globalCache) s_globalCache->dropGroup(this);

@@ -8,6 +8,9 @@
 // about each item just before the cache deletes it. Items of different
 // groups are never equal.
 //
+// Groups that can also hash their items get constant-time lookups; the others
+// are searched in O(log n) calls of their less().
+//
 // Typical use: build a probe item that describes the wanted object and
 // find() it; on a miss build the real object, insert() it, then trim() to the
 // budget.
@@ -54,6 +57,15 @@ public:
     virtual void itemRemoved(CacheItem* item) = 0;
     // A strict weak ordering of two items of this group.
     virtual bool less(const CacheItem* a, const CacheItem* b) = 0;
+
+    // Optional: a group whose hashable() is true (and stays so for its whole
+    // life) also gives hash(), equal for items that less() finds equal. Its
+    // items are then looked up in a hash index, in constant time, instead of
+    // by O(log n) calls of less().
+    // equal() serves the hash index; its default asks less() both ways.
+    virtual bool hashable() const { return false; }
+    virtual unsigned long long hash(const CacheItem* item);
+    virtual bool equal(const CacheItem* a, const CacheItem* b);
 };
 
 class QX_API GlobalCache {

@@ -32,8 +32,10 @@ struct Item : CacheItem {
     int weight;
 };
 
+// A group that orders its items, or (hashes) one that also hashes them, into
+// few values so that hash collisions are common.
 struct Group : CacheGroupBase {
-    explicit Group(char name) : name(name) {}
+    explicit Group(char name, bool hashes = false) : name(name), hashes(hashes) {}
     void itemRemoved(CacheItem* item) override {
         EXPECT_EQ(item->group(), this);
         EXPECT_EQ(g_live.count(item), 1u) << "told after the delete";
@@ -43,7 +45,12 @@ struct Group : CacheGroupBase {
     bool less(const CacheItem* a, const CacheItem* b) override {
         return static_cast<const Item*>(a)->key < static_cast<const Item*>(b)->key;
     }
+    bool hashable() const override { return hashes; }
+    unsigned long long hash(const CacheItem* item) override {
+        return static_cast<unsigned>(static_cast<const Item*>(item)->key) % 5;
+    }
     char name;
+    bool hashes;
 };
 
 std::string takeRemoved() {
@@ -90,7 +97,7 @@ TEST_F(GlobalCacheTest, LeastRecentlyUsedLeaveFirstAndHitsMoveToTheFront) {
 }
 
 TEST_F(GlobalCacheTest, EqualContentsInOtherGroupsAreOtherItems) {
-    Group a('a'), b('b');
+    Group a('a'), b('b', true);
     qxUtil::GlobalCache* cache = getGlobalCache();
     Item* inA = new Item(&a, 7);
     Item* inB = new Item(&b, 7);
@@ -153,7 +160,8 @@ TEST_F(GlobalCacheTest, RandomOperationsMatchAModelLru) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     const char names[3] = {'a', 'b', 'c'};
     std::unique_ptr<Group> groups[3];
-    for (int g = 0; g < 3; ++g) groups[g] = std::make_unique<Group>(names[g]);
+    // a orders its items, b and c also hash them.
+    for (int g = 0; g < 3; ++g) groups[g] = std::make_unique<Group>(names[g], g > 0);
 
     using Key = std::pair<int, int>;  // group, key
     struct Entry {
@@ -218,7 +226,7 @@ TEST_F(GlobalCacheTest, RandomOperationsMatchAModelLru) {
                 if (gone.first == k.first) drop(gone, false);
             }
             groups[k.first].reset();  // the next one likely takes its address
-            groups[k.first] = std::make_unique<Group>(names[k.first]);
+            groups[k.first] = std::make_unique<Group>(names[k.first], k.first > 0);
         }
         ASSERT_EQ(takeRemoved(), expected) << "step " << step;
         expected.clear();
