@@ -20,8 +20,14 @@ cmake -S examples -B build/windows-example -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
   -Dqxbase_DIR="$PWD/build/windows-install/lib/cmake/qxbase"
 cmake --build build/windows-example
+# One wine server for all the runs below, kept until the end: a run that
+# starts just as an idle server exits is otherwise refused ("recvmsg:
+# Connection reset by peer").
+export WINEPREFIX=$PWD/build/windows/.wineprefix
+wineserver -p
+trap 'WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true' EXIT
 wine_host() {
-  WINEPREFIX=$PWD/build/windows/.wineprefix WINEPATH="Z:${PWD//\//\\}\\build\\windows-install\\bin" \
+  WINEPATH="Z:${PWD//\//\\}\\build\\windows-install\\bin" \
     cmake/wine-run.sh build/windows-example/qxhost.exe "$@"
 }
 wine_host
@@ -33,6 +39,9 @@ wine_host -only [ progress ] --cancel-after 70 || status=$?
 status=0
 wine_host -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost.exe -nosuch: exit status $status, not 2" >&2; exit 1; }
+wineserver -k 2>/dev/null || true
+trap - EXIT
+unset WINEPREFIX
 echo "=== fuzz smoke"
 cmake --preset linux-fuzz
 cmake --build --preset linux-fuzz
