@@ -59,7 +59,7 @@ public:
 
 private:
     Locale();
-    friend Locale& appLocale();
+    friend QX_API Locale& appLocale();
 
     qxUtil::Error apply(unsigned lcid, const char* runtimeName);
     void recompute();

@@ -105,12 +105,11 @@ unsigned SysInfo::numCPUs() const {
 unsigned SysInfo::numPhysicalCPUs() const {
     uint32_t n = m_numPhysicalCPUs.load(std::memory_order_relaxed);
     if (n == 0) {
-        // Cores as the system counts them, never more than the logical
-        // count (which an override may have lowered).
-        unsigned logical = numCPUs();
-        if (logical == 0) logical = 1;
-        const unsigned cores = qx::sys::processorCoreCount();
-        n = overridden("QX_NUM_PHYS_CPUS", cores && cores < logical ? cores : logical);
+        // The logical count (at least 1) unless the variable lowers it: the
+        // system's core topology is not consulted, so with the variable
+        // unset both counts agree.
+        const unsigned logical = numCPUs();
+        n = overridden("QX_NUM_PHYS_CPUS", logical ? logical : 1);
         m_numPhysicalCPUs.store(n, std::memory_order_relaxed);
     }
     return n;

@@ -36,8 +36,8 @@ public:
     uint64_t totalVirtualMemory() const;
     uint64_t availVirtualMemory() const;
 
-    // Logical processors, lowered by QX_NUM_CPUS; processor cores (at least
-    // 1, at most numCPUs()), lowered by QX_NUM_PHYS_CPUS. A variable counts
+    // Logical processors, lowered by QX_NUM_CPUS; the processors to count as
+    // physical: numCPUs() (at least 1), lowered by QX_NUM_PHYS_CPUS. A variable counts
     // only when its number is at least 1 and below the count it would
     // replace: it can only lower a count. Cached.
     unsigned numCPUs() const;

@@ -30,13 +30,6 @@ bool virtualMemory(uint64_t* total, uint64_t* avail);
 // count only when the set cannot be read.
 unsigned processorCount();
 
-// Processor cores that hold at least one CPU this process may run on:
-// GetLogicalProcessorInformation's cores against the process's affinity
-// mask (first processor group only). POSIX: distinct package, die and core
-// ids in /sys/devices/system/cpu/cpuN/topology. 0 when the system cannot
-// say.
-unsigned processorCoreCount();
-
 // GetComputerNameA into buf of cap bytes: false when the name and its NUL
 // do not fit or the system cannot say. POSIX: uname's node name, by the same
 // rule (as gethostname fails on a short buffer); Windows answers the

@@ -14,8 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
-#include <tuple>
 
 namespace qx {
 namespace sys {
@@ -75,14 +73,6 @@ cpu_set_t* affinity(size_t* size, int* cpus) {
     return nullptr;
 }
 
-bool topologyId(int cpu, const char* name, long* id) {
-    char path[96], text[32];
-    std::snprintf(path, sizeof path, "/sys/devices/system/cpu/cpu%d/topology/%s", cpu, name);
-    if (!readSmallFile(path, text, sizeof text)) return false;
-    *id = std::strtol(text, nullptr, 10);
-    return true;
-}
-
 }  // namespace
 
 uint64_t pageSize() {
@@ -134,27 +124,6 @@ unsigned processorCount() {
     }
     const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
     return online > 0 ? static_cast<unsigned>(online) : 0;
-}
-
-unsigned processorCoreCount() {
-    size_t bytes = 0;
-    int cpus = 0;
-    cpu_set_t* set = affinity(&bytes, &cpus);
-    if (!set) return 0;
-    // A core is its package, die and core id; die_id is missing on older
-    // kernels and then counts as 0.
-    std::set<std::tuple<long, long, long>> cores;
-    bool known = true;
-    for (int cpu = 0; cpu < cpus && known; ++cpu) {
-        if (!CPU_ISSET_S(cpu, bytes, set)) continue;
-        long package = 0, die = 0, core = 0;
-        known = topologyId(cpu, "physical_package_id", &package) &&
-                topologyId(cpu, "core_id", &core);
-        topologyId(cpu, "die_id", &die);
-        cores.emplace(package, die, core);
-    }
-    CPU_FREE(set);
-    return known ? static_cast<unsigned>(cores.size()) : 0;
 }
 
 bool computerName(char* buf, size_t cap) {

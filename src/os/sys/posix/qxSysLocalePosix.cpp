@@ -26,22 +26,29 @@ const LcidEntry* findEntry(unsigned lcid) {
     return e != end && e->lcid == lcid ? e : nullptr;
 }
 
-// The glibc names an entry may be installed under, best first.
-void candidates(const LcidEntry& e, std::string out[3]) {
+constexpr int kCandidates = 4;
+
+// The glibc names an entry may be installed under, best first. US English
+// falls back to the C locale's UTF-8 form, which every glibc has and whose
+// conventions are American English, so that "ENGLISH" works everywhere.
+void candidates(const LcidEntry& e, std::string out[kCandidates]) {
     out[0] = std::string(e.native) + ".UTF-8" + e.modifier;
     out[1] = std::string(e.native) + ".utf8" + e.modifier;
     out[2] = std::string(e.native) + e.modifier;
+    out[3] = e.lcid == kLcidEnglishUS ? "C.UTF-8" : "";
 }
 
-// The first glibc name of the three that the system has, or "".
+// The first candidate name that the system has, or "".
 std::string installedName(const LcidEntry& e) {
-    std::string names[3];
+    std::string names[kCandidates];
     candidates(e, names);
-    for (const std::string& name : names)
+    for (const std::string& name : names) {
+        if (name.empty()) continue;
         if (locale_t loc = ::newlocale(LC_CTYPE_MASK, name.c_str(), static_cast<locale_t>(0))) {
             ::freelocale(loc);
             return name;
         }
+    }
     return std::string();
 }
 
@@ -167,9 +174,10 @@ int setCTypeLocale(const char* name) {
             if (matchesWindowsName(kLcidTable[i], name)) entry = &kLcidTable[i];
     }
     if (entry) {
-        std::string names[3];
+        std::string names[kCandidates];
         candidates(*entry, names);
         for (const std::string& native : names) {
+            if (native.empty()) continue;
             errno = 0;
             if (std::setlocale(LC_CTYPE, native.c_str())) return 0;
             if (errno) err = errno;

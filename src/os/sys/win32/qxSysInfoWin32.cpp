@@ -48,23 +48,6 @@ unsigned processorCount() {
     return info.dwNumberOfProcessors;
 }
 
-unsigned processorCoreCount() {
-    DWORD_PTR processMask = 0, systemMask = 0;
-    if (!GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask)) return 0;
-    DWORD bytes = 0;
-    GetLogicalProcessorInformation(nullptr, &bytes);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0) return 0;
-    std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> info(
-        bytes / sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION) + 1);
-    if (!GetLogicalProcessorInformation(info.data(), &bytes)) return 0;
-    unsigned cores = 0;
-    for (size_t i = 0; i < bytes / sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION); ++i)
-        if (info[i].Relationship == RelationProcessorCore &&
-            (info[i].ProcessorMask & processMask) != 0)
-            ++cores;
-    return cores;
-}
-
 bool computerName(char* buf, size_t cap) {
     if (!buf || cap == 0) return false;
     DWORD size = static_cast<DWORD>(cap);
