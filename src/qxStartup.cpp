@@ -5,6 +5,7 @@
 #include "diagnostics/qxAppOutput.h"
 #include "diagnostics/qxDebug.h"
 #include "os/app/qxAppLocation.h"
+#include "os/app/qxLocale.h"
 #include "os/files/qxFileFactoryImpl.h"
 #include "os/sys/qxSysApp.h"
 #include "rtb/qxPointerSignals.h"
@@ -37,6 +38,10 @@ DebugChannel& DebugChannel::s_libraryChannel = DebugChannel::getLibraryChannel()
 // Registered with the initializers; builds the file factory when the host
 // runs them.
 static FileFactoryInitializer s_fileFactoryInitializer;
+
+// The process locale, made now so that it records the locale the process
+// started with.
+static Locale& s_appLocale = appLocale();
 
 // The random names of temporary files and directories come from the C
 // generator, seeded once when the library loads.

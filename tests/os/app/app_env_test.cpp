@@ -1,5 +1,6 @@
 // The environment helpers, the search path, the temporary directory and
 // program name entry points, byte order and the heap switch.
+#include "env_var.h"
 #include "scratch_dir.h"
 #include "os/app/qxAppEnvironment.h"
 #include "os/app/qxAppMain.h"
@@ -20,22 +21,6 @@ using qxString::IString;
 std::string u8(const IString& s) {
     return s.asUTF8();
 }
-
-// Sets (or with null removes) a variable for one test, restoring it after.
-class EnvVar {
-public:
-    EnvVar(const char* name, const char* value) : name_(name) {
-        const char* old = qx::sys::getEnv8(name);
-        if ((had_ = old != nullptr)) old_ = old;
-        set(value);
-    }
-    ~EnvVar() { qx::sys::setEnv8(name_.c_str(), had_ ? old_.c_str() : nullptr); }
-    void set(const char* value) { ASSERT_TRUE(qx::sys::setEnv8(name_.c_str(), value)); }
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
-};
 
 TEST(GetEnv, AllForms) {
     EnvVar v("QX_TEST_VAR", nullptr);
