@@ -44,6 +44,7 @@ enum Win32Error : int {
     kErrorDirectory = 267,
     kErrorOperationAborted = 995,
     kErrorIoDevice = 1117,
+    kErrorMappedAlignment = 1132,
     kErrorNoUnicodeTranslation = 1113,
     kErrorCantResolveFilename = 1921,
     kWsaEConnRefused = 10061,
