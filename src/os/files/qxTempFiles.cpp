@@ -53,6 +53,25 @@ bool endsWith(const IString& s, const char* tail, unsigned at) {
     return true;
 }
 
+// Moveable memory's scratch files: "<prefix>-<process id>-<uuid>", the uuid
+// in its text form "xxxxxxxx-xxxxxxxx-xxxxxxxx-xxxxxxxx".
+bool isMoveableScratchName(const IString& name) {
+    constexpr unsigned kUuid = 35;
+    const unsigned n = name.length();
+    if (n < kUuid + 4) return false;
+    const unsigned u = n - kUuid;
+    for (unsigned i = 0; i < kUuid; ++i) {
+        const qx::WChar c = name[u + i];
+        const bool dash = i == 8 || i == 17 || i == 26;
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+        if (dash ? c != '-' : !hex) return false;
+    }
+    if (name[u - 1] != '-') return false;
+    unsigned d = u - 1;
+    while (d > 0 && qxString::isDigit(name[d - 1])) --d;
+    return d < u - 1 && d >= 2 && name[d - 1] == '-';
+}
+
 // The names the application's tools leave in the temporary directory.
 bool isStaleCandidate(const IString& name) {
     const unsigned n = name.length();
@@ -65,7 +84,7 @@ bool isStaleCandidate(const IString& name) {
     if (n >= 14 && startsWith(name, "jam") && endsWith(name, "cmd", n - 8) &&
         qxString::isDigit(name[n - 5]) && endsWith(name, ".bat", n - 4))
         return true;
-    return false;
+    return isMoveableScratchName(name);
 }
 
 template <typename T>

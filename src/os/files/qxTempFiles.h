@@ -26,7 +26,9 @@ QX_API Filename createNewFilenameVariant(Filename directory, const qx::WChar* pr
 
 // Deletes the files of directory that are older than seven days and whose
 // names the application's tools use for temporary files: "pel*.unload",
-// "pelkoTempWire.*", "*.ac$", "jam*out<digit>" and "jam*cmd<digit>.bat".
+// "pelkoTempWire.*", "*.ac$", "jam*out<digit>" and "jam*cmd<digit>.bat", and
+// the scratch files of moveable memory that a process which died left,
+// "<prefix>-<process id>-<uuid>".
 // Returns how many it deleted.
 QX_API int cleanupTempDirectory(const qxString::IString& directory);
 // The temporary directory, and /tmp when that is another directory.

@@ -420,7 +420,13 @@ TEST_F(LocalFile, CleanupKeepsWhatIsYoungOrForeign) {
         {"jamx12out7", 8, true},      {"jamx12out7b", 8, false},    {"JAMz12out7", 8, false},
         {"jamy12out7", 6, false},     {"abc.ac$", 8, true},         {".ac$", 8, false},
         {"pelABCDE.unload", 9, true}, {"pelkoTempWire.1", 8, true}, {"jam1cmd2.bat", 8, false},
-        {"jamabcmd2.bat", 8, false},  {"jamabccmd2.bat", 8, true},  {"other.txt", 30, false}};
+        {"jamabcmd2.bat", 8, false},  {"jamabccmd2.bat", 8, true},  {"other.txt", 30, false},
+        // Moveable memory's scratch files: prefix, process id, uuid.
+        {"scratch-4242-0123abcd-89abcdef-00000000-ffffffff", 8, true},
+        {"young-4242-0123abcd-89abcdef-00000000-ffffffff", 0, false},
+        {"scratch-42x2-0123abcd-89abcdef-00000000-ffffffff", 8, false},
+        {"scratch--0123abcd-89abcdef-00000000-ffffffff", 8, false},
+        {"scratch-4242-0123ABCD-89abcdef-00000000-ffffffff", 8, false}};
     for (auto& f : files) {
         write(f.name, "x");
         fs::last_write_time(dir_ / f.name, now - f.age * day);
