@@ -96,12 +96,18 @@ TARGETS = [
     ("cache_find_hit/", 2.00, False),
     # A new UUID and its text read back, against getrandom, snprintf and sscanf.
     ("uuid_roundtrip/", 1.50, False),
+    # Reading a file through a mapping: at least 0.9x the throughput of read().
+    ("memmap_read/", 1.11, False),
+    # Moveable chunks of 100 bytes against malloc and free.
+    ("chunk_alloc_free/", 3.00, False),
 ]
 
 # Difference targets: (name prefix, most nanoseconds ours may take beyond
 # theirs), for rows too short for a ratio to mean anything.
 DIFFERENCE_TARGETS = [
     ("signal_emit/int/0", 2.0),
+    # Mapping and unmapping a chunk of a cached region, beyond a plain store.
+    ("chunk_map/", 20.0),
 ]
 
 # Throughput targets: (name prefix, least bytes per second of ours).

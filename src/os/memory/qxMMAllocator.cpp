@@ -1,5 +1,6 @@
 #include "os/memory/qxMMAllocator.h"
 
+#include <iterator>
 #include <new>
 
 namespace qxOS {
@@ -48,6 +49,38 @@ MMBlock* MMAllocator::standardBlock() {
     return block;
 }
 
+// Changes a free chunk's place and size. A chunk in the tree keeps its node
+// when its new key still sorts between its neighbours' (the usual case: the
+// tail of a block that requests are carved from, or a free run that grows),
+// and is taken out and put back otherwise.
+void MMAllocator::reshape(MMChunk* c, bool inTree, uint64_t offset, uint64_t size) {
+    if (inTree) {
+        MMChunk key;
+        key.size = size;
+        key.block = c->block;
+        key.offset = offset;
+        const FreeOrder less;
+        auto it = m_free.find(c);
+        bool keep;
+        if (less(&key, c)) {
+            keep = it == m_free.begin() || less(*std::prev(it), &key);
+        } else {
+            const auto next = std::next(it);
+            keep = next == m_free.end() || less(&key, *next);
+        }
+        if (!keep) {
+            m_free.erase(it);
+            c->offset = offset;
+            c->size = size;
+            m_free.insert(c);
+            return;
+        }
+    }
+    c->offset = offset;
+    c->size = size;
+    if (!inTree) m_free.insert(c);
+}
+
 MMChunk* MMAllocator::allocate(uint64_t n) {
     if (n == 0) return nullptr;
     MMChunk* c;
@@ -58,9 +91,9 @@ MMChunk* MMAllocator::allocate(uint64_t n) {
         MMChunk probe;
         probe.size = r;
         const auto it = m_free.lower_bound(&probe);
-        if (it != m_free.end()) {
+        bool inTree = it != m_free.end();
+        if (inTree) {
             c = *it;
-            m_free.erase(it);
         } else {
             MMBlock* block = standardBlock();
             if (!block) return nullptr;
@@ -76,10 +109,10 @@ MMChunk* MMAllocator::allocate(uint64_t n) {
             else
                 c->block->first = front;
             c->prev = front;
-            c->offset += r;
-            c->size -= r;
-            m_free.insert(c);
+            reshape(c, inTree, c->offset + r, c->size - r);
             c = front;
+        } else if (inTree) {
+            m_free.erase(it);
         }
     } else {
         MMBlock* block;
@@ -102,40 +135,58 @@ MMChunk* MMAllocator::allocate(uint64_t n) {
     return c;
 }
 
+// Takes c out of its block's list and drops its record.
+void MMAllocator::unlink(MMChunk* c) {
+    MMBlock* block = c->block;
+    if (c->prev)
+        c->prev->next = c->next;
+    else
+        block->first = c->nextChunk();
+    if (c->next)
+        c->next->prev = c->prev;
+    else
+        block->last = c->prevChunk();
+    deleteChunk(c);
+}
+
 void MMAllocator::free(MMChunk* c) {
     onFree(c);
     c->free = true;
     c->user = nullptr;
     MMBlock* block = c->block;
-    if (MMChunk* lower = c->prevChunk(); lower && lower->free) {
-        c->offset = lower->offset;
-        c->size += lower->size;
-        m_free.erase(lower);
-        c->prev = lower->prev;
-        if (c->prev)
-            c->prev->next = c;
-        else
-            block->first = c;
-        deleteChunk(lower);
-    }
-    if (MMChunk* upper = c->nextChunk(); upper && upper->free) {
-        c->size += upper->size;
-        m_free.erase(upper);
-        c->next = upper->next;
-        if (c->next)
-            c->next->prev = c;
-        else
-            block->last = c;
-        deleteChunk(upper);
-    }
     --m_numAllocations;
-    if (block->first == c && block->last == c) {
-        deleteChunk(c);
-        block->first = block->last = nullptr;
-        releaseBlock(block);
-    } else {
-        m_free.insert(c);
+    MMChunk* lower = c->prevChunk();
+    MMChunk* upper = c->nextChunk();
+    if (lower && !lower->free) lower = nullptr;
+    if (upper && !upper->free) upper = nullptr;
+
+    if (!lower && !upper) {
+        if (block->first == c && block->last == c) {
+            unlink(c);
+            releaseBlock(block);
+        } else {
+            m_free.insert(c);
+        }
+        return;
     }
+    // A free neighbour takes c's bytes (the lower one, when both are free,
+    // also the upper one's), keeping its place in the tree when it can.
+    MMChunk* survivor = lower ? lower : upper;
+    const uint64_t offset = lower ? lower->offset : c->offset;
+    uint64_t size = survivor->size + c->size;
+    unlink(c);
+    if (lower && upper) {
+        size += upper->size;
+        m_free.erase(upper);
+        unlink(upper);
+    }
+    if (block->first == survivor && block->last == survivor) {
+        m_free.erase(survivor);
+        unlink(survivor);
+        releaseBlock(block);
+        return;
+    }
+    reshape(survivor, true, offset, size);
 }
 
 void MMAllocator::releaseBlock(MMBlock* block) {

@@ -94,6 +94,8 @@ private:
 
     MMChunk* newChunk(uint64_t size, MMBlock* block, uint64_t offset, bool free);
     void deleteChunk(MMChunk* c);
+    void unlink(MMChunk* c);
+    void reshape(MMChunk* c, bool inTree, uint64_t offset, uint64_t size);
     // A standard block with one free chunk over all of it, or null.
     MMBlock* standardBlock();
     void releaseBlock(MMBlock* block);
