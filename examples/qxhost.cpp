@@ -6,7 +6,8 @@
 // line, else one it writes to the temporary directory first), walks and
 // deletes a small tree, counts words by interned handle, and prints
 // everything through AppOutput; then where it and the library live, and a
-// tree copy in nested progress phases under a progress bar.
+// tree copy in nested progress phases under a progress bar, and a stream far
+// larger than what it ever has mapped, kept in moveable memory.
 #include "qxbase.h"
 
 #include <csignal>
@@ -17,8 +18,11 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
+#include <psapi.h>
 #define QXHOST_ISATTY(f) _isatty(_fileno(f))
 #else
+#include <sys/resource.h>
 #include <unistd.h>
 #define QXHOST_ISATTY(f) isatty(fileno(f))
 #endif
@@ -416,8 +420,64 @@ bool demoProgress(qxOS::AppOutput& out, int cancelAfter, bool* cancelled) {
     return ok;
 }
 
-const char* const kDemos[] = {"containers", "text", "streams", "files", "walk", "locations",
-                              "progress"};
+// The most memory this process has had resident so far, in MiB.
+unsigned long long peakResidentMiB() {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return counters.PeakWorkingSetSize >> 20;
+#else
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    return static_cast<unsigned long long>(usage.ru_maxrss) >> 10;  // KiB on Linux
+#endif
+}
+
+// The word at a byte position of the moveable demonstration's stream.
+unsigned long long wordAt(unsigned long long position) {
+    return position * 0x9E3779B97F4A7C15ull ^ 0x5555;
+}
+
+// Far more data than is ever mapped: a stream of mib MiB in 1 MiB blocks,
+// each a moveable chunk in scratch files, written, read back and checked.
+bool demoMoveable(qxOS::AppOutput& out, unsigned long long mib) {
+    qxOS::File dir(qxOS::Filename::join(qxOS::getTempDirectory().name(), qxString::IString("m")));
+    if (!dir.isValid() || dir.makeTempDirectory()) return false;
+    bool ok = true;
+    {
+        qxOS::MoveableMemory memory;
+        ok = memory.initializeFiles(dir.getFullName(), qxString::IString("qxhost"));
+        qxOS::MoveableAllocator allocator(memory);
+        qxOS::MemoryIOStream stream(1 << 20, &allocator);
+        qx::vector<unsigned long long> buffer(1 << 17);  // 1 MiB
+        stream.openForWrite();
+        for (unsigned long long m = 0; ok && m < mib; ++m) {
+            for (unsigned long long i = 0; i < buffer.size(); ++i)
+                buffer[static_cast<int>(i)] = wordAt((m << 20) + 8 * i);
+            ok = !stream.write(buffer.data(), 1 << 20, nullptr);
+        }
+        stream.close();
+        const qxOS::MoveableMemory::Stats s = memory.getStats();
+        out.info("moveable: %llu MiB in %llu scratch files of %llu MiB, %llu KiB mapped\n",
+                 stream.getSize() >> 20, s.numFiles, s.numFiles ? (s.fileBytes / s.numFiles) >> 20 : 0,
+                 s.mappedBytes >> 10);
+        stream.openForRead();
+        for (unsigned long long m = 0; ok && m < mib; ++m) {
+            size_t got = 0;
+            ok = !stream.read(buffer.data(), 1 << 20, &got) && got == 1 << 20;
+            for (unsigned long long i = 0; ok && i < buffer.size(); ++i)
+                ok = buffer[static_cast<int>(i)] == wordAt((m << 20) + 8 * i);
+        }
+        stream.close();
+        out.info("moveable: read back and checked: %s; peak resident memory %llu MiB\n",
+                 ok ? "yes" : "NO", peakResidentMiB());
+    }
+    // The scratch files went with their chunks; the directory goes now.
+    return !dir.deleteSelf(0) && ok;
+}
+
+const char* const kDemos[] = {"containers", "text", "streams",  "files",
+                              "walk",       "locations", "progress", "moveable"};
 
 }  // namespace
 
@@ -439,18 +499,21 @@ int main(int argc, char** argv) {
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
                                    "containers, text, streams, files, walk, locations,\n"
-                                   "progress."));
+                                   "progress, moveable."));
     const int cancelOpt = opts.addOption("cancel-after", "int");
     opts.addOptionUsage(cancelOpt, QX_W("Cancels the progress demonstration after this many files,\n"
                                         "as Ctrl-C does; the host then exits with status 3."));
     const int traceOpt = opts.addOption("trace", nullptr);
     opts.addOptionUsage(traceOpt, QX_W("Shows the trace of the walk demonstration."));
+    const int mibOpt = opts.addOption("moveable-mib", "int");
+    opts.addOptionUsage(mibOpt, QX_W("How many MiB the moveable demonstration streams (2048)."));
     const int profileOpt = opts.addOption("profile", nullptr);
     opts.addOptionUsage(profileOpt, QX_W("Reports the share of time each demonstration took."));
     qx::vector<qxString::IString> chosen;
     qxString::IString fileName;
     bool wantHelp = false, wantTrace = false, wantProfile = false;
     int cancelAfter = -1;
+    unsigned long long moveableMiB = 2048;
     opts.initializeFromMain(argc, argv);
     while (const qxOS::GetOpt::result* r = opts.getOpt()) {
         const int index = opts.getResultIndex(r);
@@ -458,6 +521,7 @@ int main(int argc, char** argv) {
         if (index == traceOpt) wantTrace = true;
         if (index == cancelOpt) cancelAfter = std::atoi(opts.getResultArg(r, 0).asUTF8());
         if (index == profileOpt) wantProfile = true;
+        if (index == mibOpt) moveableMiB = std::strtoull(opts.getResultArg(r, 0).asUTF8(), nullptr, 10);
         if (index == read) fileName = opts.getResultArg(r, 0);
         if (index == only) opts.getResultArgs(r, chosen);
     }
@@ -513,6 +577,7 @@ int main(int argc, char** argv) {
     run(kDemos[5], [&] { return demoLocations(out); });
     bool cancelled = false;
     run(kDemos[6], [&] { return demoProgress(out, cancelAfter, &cancelled); });
+    run(kDemos[7], [&] { return demoMoveable(out, moveableMiB); });
     if (wantProfile) {
         qxOS::DebugChannel report;
         report.enable(true);

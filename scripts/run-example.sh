@@ -15,8 +15,9 @@ cmake --build build/example
 build/example/qxhost
 # The tool's own usage, and a bad option: its message and exit status 2.
 build/example/qxhost --help
-# The walk's trace and each demonstration's share of the time.
-build/example/qxhost --trace --profile
+# The walk's trace and each demonstration's share of the time (with a
+# smaller moveable stream: the full 2 GiB ran above).
+build/example/qxhost --trace --profile --moveable-mib 64
 # A cancelled progress demonstration: reported, cleaned up, exit status 3.
 status=0
 build/example/qxhost -only [ progress ] --cancel-after 70 || status=$?

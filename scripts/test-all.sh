@@ -32,7 +32,7 @@ wine_host() {
 }
 wine_host
 wine_host --help
-wine_host --trace --profile
+wine_host --trace --profile --moveable-mib 64
 status=0
 wine_host -only [ progress ] --cancel-after 70 || status=$?
 [ "$status" -eq 3 ] || { echo "qxhost.exe --cancel-after: exit status $status, not 3" >&2; exit 1; }
