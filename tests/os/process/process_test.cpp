@@ -33,12 +33,13 @@ IString text(const std::string& s) {
     return IString(s.c_str(), qxString::EncodingUTF8);
 }
 
-// A native path in the library's shape.
+// A path as the library takes it: native on Linux; under Wine a host path
+// goes through drive Z:.
 IString shaped(const fs::path& p) {
     std::string s = p.u8string();
+#ifdef _WIN32
     for (char& c : s)
         if (c == '/') c = '\\';
-#ifdef _WIN32
     if (!s.empty() && s[0] == '\\') s = "Z:" + s;  // the host's root under Wine
 #endif
     return text(s);
@@ -67,7 +68,9 @@ TEST_F(Process, NothingToStart) {
     EXPECT_STREQ(r.second.message(), "no executable specified");
     EXPECT_STREQ(pm.startAsync(qx::vector<IString>(), qxOS::Filename()).message(),
                  "no executable specified");
-    EXPECT_FALSE(ProcessManager::setInstance(qxOS::createProcessManager()));
+    ProcessManager* other = qxOS::createProcessManager();
+    EXPECT_FALSE(ProcessManager::setInstance(other));
+    delete other;
     EXPECT_EQ(&ProcessManager::getInstance(), &pm);
 }
 
@@ -129,7 +132,12 @@ TEST_F(Process, FoundOnThePathInOrder) {
     fs::create_directories(dir_ / "two");
     fs::copy_file(kHelper, dir_ / "two" / "tool.exe");
     const std::string sep(1, static_cast<char>(qx::sys::listSeparator()));
-    const std::string path = (dir_ / "one").u8string() + sep + (dir_ / "two").u8string();
+    // The helper's own directory and the old PATH last: on Windows its
+    // copies find their libraries through PATH.
+    const char* old = qx::sys::getEnv8("PATH");
+    const std::string path = (dir_ / "one").u8string() + sep + (dir_ / "two").u8string() + sep +
+                             std::string(shaped(kHelper.parent_path()).asUTF8()) + sep +
+                             (old ? old : "");
     EnvVar env("PATH", path.c_str());
     auto where = [&] {
         const auto r = pm.startSync(args({"tool", "echo", (dir_ / "e.txt").u8string()}),
