@@ -7,7 +7,8 @@
 // deletes a small tree, counts words by interned handle, and prints
 // everything through AppOutput; then where it and the library live, and a
 // tree copy in nested progress phases under a progress bar, and a stream far
-// larger than what it ever has mapped, kept in moveable memory.
+// larger than what it ever has mapped, kept in moveable memory. "qxhost run
+// PROGRAM ARGUMENTS..." starts a program and reports its exit code.
 #include "qxbase.h"
 
 #include <csignal>
@@ -527,6 +528,25 @@ int main(int argc, char** argv) {
     }
     qx::vector<qxString::IString> rest;
     opts.remaining(rest);
+    // "run PROGRAM ARGUMENTS...": starts the program, sharing our standard
+    // streams, waits for it and reports its exit code.
+    if (!opts.hasErrors() && !rest.empty() && rest[0] == qxString::IString(QX_W("run"))) {
+        if (rest.size() < 2) {
+            out.error("run: which program?\n");
+            return 2;
+        }
+        rest.erase(rest.begin());
+        qxOS::ProcessManager& processes = qxOS::ProcessManager::getInstance();
+        processes.setSharingStreams(true);
+        std::fflush(stdout);
+        const auto result = processes.startSync(rest, qxOS::Filename());
+        if (result.second) {
+            out.error("run: %S\n", result.second.messageText()->asWChar());
+            return 1;
+        }
+        out.info("run: %S exited with code %ld\n", rest[0].asWChar(), result.first);
+        return 0;
+    }
     if (opts.hasErrors() || !rest.empty()) {
         out.error("%S\n",
                   opts.hasErrors() ? opts.getError().asWChar() : QX_W("Unexpected argument"));
@@ -538,6 +558,7 @@ int main(int argc, char** argv) {
         qx::vector<int> sorted;
         opts.getSortedOptions(sorted);
         for (int i : sorted) out.info("%S", opts.getOptionUsage(opts.getOption(i), true).asWChar());
+        out.info("qxhost run PROGRAM ARGUMENTS...\n    Runs the program, sharing the streams, and reports its exit code.\n");
         return 0;
     }
 
