@@ -477,6 +477,28 @@ bool demoMoveable(qxOS::AppOutput& out, unsigned long long mib) {
     return !dir.deleteSelf(0) && ok;
 }
 
+// "qxhost run PROGRAM ARGUMENTS...", with the arguments as the system gave
+// them (wide on Windows).
+int runProgram(qxOS::AppOutput& out) {
+    qx::vector<qxString::IString> words;
+    qxOS::AppMain::getInstance().getArgs(words);
+    if (words.size() < 3) {
+        out.error("run: which program?\n");
+        return 2;
+    }
+    words.erase(words.begin(), words.begin() + 2);  // qxhost run
+    qxOS::ProcessManager& processes = qxOS::ProcessManager::getInstance();
+    processes.setSharingStreams(true);
+    std::fflush(stdout);
+    const auto result = processes.startSync(words, qxOS::Filename());
+    if (result.second) {
+        out.error("run: %S\n", result.second.messageText()->asWChar());
+        return 1;
+    }
+    out.info("run: %S exited with code %ld\n", words[0].asWChar(), result.first);
+    return 0;
+}
+
 const char* const kDemos[] = {"containers", "text", "streams",  "files",
                               "walk",       "locations", "progress", "moveable"};
 
@@ -489,6 +511,11 @@ int main(int argc, char** argv) {
     qxOS::AppOutput& out = qxOS::AppOutput::getInstance();
     out.open(qxString::IString(QX_W("-")), false);  // nothing prints before this
     out.setLevel(1);
+
+    // "run PROGRAM ARGUMENTS...": starts the program, sharing our standard
+    // streams, waits for it and reports its exit code. Everything after "run"
+    // belongs to the program, dashes included.
+    if (argc > 1 && std::strcmp(argv[1], "run") == 0) return runProgram(out);
 
     // The command line: options are words with a leading dash, found by any
     // unambiguous prefix (-h is -help); their arguments are checked by type.
@@ -528,25 +555,6 @@ int main(int argc, char** argv) {
     }
     qx::vector<qxString::IString> rest;
     opts.remaining(rest);
-    // "run PROGRAM ARGUMENTS...": starts the program, sharing our standard
-    // streams, waits for it and reports its exit code.
-    if (!opts.hasErrors() && !rest.empty() && rest[0] == qxString::IString(QX_W("run"))) {
-        if (rest.size() < 2) {
-            out.error("run: which program?\n");
-            return 2;
-        }
-        rest.erase(rest.begin());
-        qxOS::ProcessManager& processes = qxOS::ProcessManager::getInstance();
-        processes.setSharingStreams(true);
-        std::fflush(stdout);
-        const auto result = processes.startSync(rest, qxOS::Filename());
-        if (result.second) {
-            out.error("run: %S\n", result.second.messageText()->asWChar());
-            return 1;
-        }
-        out.info("run: %S exited with code %ld\n", rest[0].asWChar(), result.first);
-        return 0;
-    }
     if (opts.hasErrors() || !rest.empty()) {
         out.error("%S\n",
                   opts.hasErrors() ? opts.getError().asWChar() : QX_W("Unexpected argument"));
