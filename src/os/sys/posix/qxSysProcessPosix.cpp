@@ -29,7 +29,7 @@ struct Prepared {
     std::vector<std::string> words;
     std::vector<char*> argv;
     std::string directory;  // empty: the caller's
-    int devNull = -1;       // for the standard streams when not shared
+    bool shareStreams = false;
     int maxFd = 1024;
     bool dieWithCaller = false;
     pid_t parent = 0;
@@ -50,12 +50,10 @@ int prepare(const ProcessStart& start, Prepared& p) {
         if (::stat(p.directory.c_str(), &st) != 0) return pathError(errno, p.directory);
         if (!S_ISDIR(st.st_mode)) return kErrorDirectory;
     }
-    if (!start.shareStreams) {
-        p.devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        if (p.devNull < 0) return win32FromErrno(errno);
-    }
-    const long open = ::sysconf(_SC_OPEN_MAX);
-    if (open > 0 && open < (1 << 20)) p.maxFd = static_cast<int>(open);
+    p.shareStreams = start.shareStreams;
+    // Only for systems without close_range: asked once.
+    static const long s_openMax = ::sysconf(_SC_OPEN_MAX);
+    if (s_openMax > 0 && s_openMax < (1 << 20)) p.maxFd = static_cast<int>(s_openMax);
     p.dieWithCaller = start.dieWithCaller;
     p.parent = ::getpid();
     return 0;
@@ -80,9 +78,16 @@ int becomeProgram(const Prepared& p) {
         if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return errno;
         if (::getppid() != p.parent) return ESRCH;  // the caller is gone already
     }
-    if (p.devNull >= 0)
+    if (!p.shareStreams) {
+        const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        if (devNull < 0) return errno;
         for (int fd = 0; fd < 3; ++fd)
-            if (::dup2(p.devNull, fd) < 0) return errno;
+            if (fd != devNull && ::dup2(devNull, fd) < 0) return errno;
+        if (devNull > 2)
+            ::close(devNull);
+        else
+            ::fcntl(devNull, F_SETFD, 0);  // it is a standard stream itself: keep it
+    }
     if (!p.directory.empty() && ::chdir(p.directory.c_str()) != 0) return errno;
     closeOthersOnExec(p.maxFd);
     ::execv(p.executable.c_str(), p.argv.data());
@@ -187,7 +192,6 @@ int startProcess(const ProcessStart& start, Process* process) {
             rc = startDetached(p);
         }
     }
-    if (p.devNull >= 0) ::close(p.devNull);
     return rc;
 }
 
