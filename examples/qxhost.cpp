@@ -7,7 +7,8 @@
 // deletes a small tree, counts words by interned handle, and prints
 // everything through AppOutput; then where it and the library live, and a
 // tree copy in nested progress phases under a progress bar, and a stream far
-// larger than what it ever has mapped, kept in moveable memory.
+// larger than what it ever has mapped, kept in moveable memory. "qxhost run
+// PROGRAM ARGUMENTS..." starts a program and reports its exit code.
 #include "qxbase.h"
 
 #include <csignal>
@@ -476,6 +477,28 @@ bool demoMoveable(qxOS::AppOutput& out, unsigned long long mib) {
     return !dir.deleteSelf(0) && ok;
 }
 
+// "qxhost run PROGRAM ARGUMENTS...", with the arguments as the system gave
+// them (wide on Windows).
+int runProgram(qxOS::AppOutput& out) {
+    qx::vector<qxString::IString> words;
+    qxOS::AppMain::getInstance().getArgs(words);
+    if (words.size() < 3) {
+        out.error("run: which program?\n");
+        return 2;
+    }
+    words.erase(words.begin(), words.begin() + 2);  // qxhost run
+    qxOS::ProcessManager& processes = qxOS::ProcessManager::getInstance();
+    processes.setSharingStreams(true);
+    std::fflush(stdout);
+    const auto result = processes.startSync(words, qxOS::Filename());
+    if (result.second) {
+        out.error("run: %S\n", result.second.messageText()->asWChar());
+        return 1;
+    }
+    out.info("run: %S exited with code %ld\n", words[0].asWChar(), result.first);
+    return 0;
+}
+
 const char* const kDemos[] = {"containers", "text", "streams",  "files",
                               "walk",       "locations", "progress", "moveable"};
 
@@ -488,6 +511,11 @@ int main(int argc, char** argv) {
     qxOS::AppOutput& out = qxOS::AppOutput::getInstance();
     out.open(qxString::IString(QX_W("-")), false);  // nothing prints before this
     out.setLevel(1);
+
+    // "run PROGRAM ARGUMENTS...": starts the program, sharing our standard
+    // streams, waits for it and reports its exit code. Everything after "run"
+    // belongs to the program, dashes included.
+    if (argc > 1 && std::strcmp(argv[1], "run") == 0) return runProgram(out);
 
     // The command line: options are words with a leading dash, found by any
     // unambiguous prefix (-h is -help); their arguments are checked by type.
@@ -538,6 +566,7 @@ int main(int argc, char** argv) {
         qx::vector<int> sorted;
         opts.getSortedOptions(sorted);
         for (int i : sorted) out.info("%S", opts.getOptionUsage(opts.getOption(i), true).asWChar());
+        out.info("qxhost run PROGRAM ARGUMENTS...\n    Runs the program, sharing the streams, and reports its exit code.\n");
         return 0;
     }
 

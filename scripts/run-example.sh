@@ -22,6 +22,8 @@ build/example/qxhost --trace --profile --moveable-mib 64
 status=0
 build/example/qxhost -only [ progress ] --cancel-after 70 || status=$?
 [ "$status" -eq 3 ] || { echo "qxhost --cancel-after: exit status $status, not 3" >&2; exit 1; }
+# A program started through the library, its exit code reported.
+build/example/qxhost run echo started by qxhost
 status=0
 build/example/qxhost -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost -nosuch: exit status $status, not 2" >&2; exit 1; }

@@ -36,6 +36,7 @@ wine_host --trace --profile --moveable-mib 64
 status=0
 wine_host -only [ progress ] --cancel-after 70 || status=$?
 [ "$status" -eq 3 ] || { echo "qxhost.exe --cancel-after: exit status $status, not 3" >&2; exit 1; }
+wine_host run cmd /c echo started by qxhost.exe
 status=0
 wine_host -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost.exe -nosuch: exit status $status, not 2" >&2; exit 1; }

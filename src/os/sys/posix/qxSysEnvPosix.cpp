@@ -1,5 +1,6 @@
 // POSIX backend of the process environment, the performance counter and
 // the module locations.
+#include "os/sys/posix/qxSysPosix.h"
 #include "os/sys/qxSysApp.h"
 #include "string/qxUtf8Codec.h"
 
@@ -32,6 +33,8 @@ bool handUtf8(const char* text, size_t len, bool windowsShape, ArgumentFn take, 
     return true;
 }
 
+}  // namespace
+
 bool toUtf8(const WChar* text, std::string& out) {
     size_t len = 0;
     while (text[len]) ++len;
@@ -42,6 +45,8 @@ bool toUtf8(const WChar* text, std::string& out) {
     out.resize(n);
     return true;
 }
+
+namespace {
 
 // The library's base address, as dladdr names it; null before load and
 // after unload.

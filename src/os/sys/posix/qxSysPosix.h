@@ -18,6 +18,10 @@ inline bool isDriveLetter(WChar c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// NUL-terminated UTF-16 text as UTF-8, strictly: false for a lone
+// surrogate. Nothing else changes (no path mapping).
+bool toUtf8(const WChar* text, std::string& out);
+
 // A Windows-shaped path as the file system here names it: "\\?\" stripped,
 // every '\' turned into '/', a drive prefix "X:" dropped (so "X:\a" is "/a"
 // and "X:a" is relative to the current directory), strict UTF-16 to UTF-8.
