@@ -15,6 +15,7 @@
 #include "Components/Base/Utility/qxGlobalCache.h"
 
 #include "bench_register.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -29,13 +30,7 @@ namespace {
 
 using u64 = std::uint64_t;
 
-// The splitmix64 finaliser: distinct, well-spread keys.
-u64 mix(u64 x) {
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
+using qxbench::mix;
 
 int count(const benchmark::State& state) {
     return static_cast<int>(state.range(0));

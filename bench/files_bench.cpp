@@ -16,6 +16,7 @@
 #include "os/files/qxFilename.h"
 
 #include "bench_register.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,30 +36,10 @@ using qxString::IString;
 constexpr int kCopyBytes = 256 << 20;
 constexpr int kWalkFiles = 20000;
 
-// The scratch directory, removed when the program ends.
-struct Scratch {
-    fs::path root;
-    Scratch() {
-        root = fs::temp_directory_path() / ("qx_files_bench_" + std::to_string(::getpid()));
-        fs::create_directories(root);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-};
+using qxbench::windowsShape;
 
 const fs::path& scratch() {
-    static Scratch s;
-    return s.root;
-}
-
-// The library's spelling of a path.
-IString windowsShape(const fs::path& p) {
-    std::string s = p.u8string();
-    for (char& c : s)
-        if (c == '/') c = '\\';
-    return IString(s.c_str(), qxString::EncodingUTF8);
+    return qxbench::scratchDirectory();
 }
 
 const fs::path& copySource() {

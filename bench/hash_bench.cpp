@@ -20,6 +20,7 @@
 #include "containers/qxHashTable.h"
 
 #include "bench_register.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -47,14 +48,7 @@ using u64 = std::uint64_t;
 
 // --- keys -------------------------------------------------------------------
 
-// A bijection on 64-bit words (the splitmix64 finaliser): distinct inputs give
-// distinct, well-spread keys.
-u64 mix(u64 x) {
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
+using qxbench::mix;
 
 // n random keys that are in the table, n that are not, and the present ones
 // again in a different order for the lookups and erasures. Built once per n.

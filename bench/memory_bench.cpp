@@ -19,6 +19,7 @@
 #include "os/memory/qxMoveableMemory.h"
 
 #include "bench_register.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,28 +41,10 @@ using qxString::IString;
 constexpr uint64_t kFileBytes = uint64_t{1} << 30;
 constexpr int kChunks = 1000;
 
-struct Scratch {
-    fs::path root;
-    Scratch() {
-        root = fs::temp_directory_path() / ("qx_memory_bench_" + std::to_string(::getpid()));
-        fs::create_directories(root);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-};
+using qxbench::windowsShape;
 
 const fs::path& scratch() {
-    static Scratch s;
-    return s.root;
-}
-
-IString windowsShape(const fs::path& p) {
-    std::string s = p.u8string();
-    for (char& c : s)
-        if (c == '/') c = '\\';
-    return IString(s.c_str(), qxString::EncodingUTF8);
+    return qxbench::scratchDirectory();
 }
 
 const fs::path& bigFile() {
