@@ -426,7 +426,7 @@ TEST_F(LocalFile, CleanupKeepsWhatIsYoungOrForeign) {
         {"young-4242-0123abcd-89abcdef-00000000-ffffffff", 0, false},
         {"scratch-42x2-0123abcd-89abcdef-00000000-ffffffff", 8, false},
         {"scratch--0123abcd-89abcdef-00000000-ffffffff", 8, false},
-        {"scratch-4242-0123ABCD-89abcdef-00000000-ffffffff", 8, false}};
+        {"scratch-4243-0123ABCD-89abcdef-00000000-ffffffff", 8, false}};
     for (auto& f : files) {
         write(f.name, "x");
         fs::last_write_time(dir_ / f.name, now - f.age * day);
