@@ -171,8 +171,9 @@ void ProtectedWrite::swapBeside() {
     const FileStatus mainStatus = statusOf(m_main);
     bool mainMoved = false;
     if (mainStatus.exists()) {
-        if (mainStatus.isDirectory()) {
-            fail(kBackupFailed, File::getError(File::kNotFile));
+        if (mainStatus.isDirectory() || statusOf(m_backup).exists()) {
+            fail(kBackupFailed,
+                 File::getError(mainStatus.isDirectory() ? File::kNotFile : File::kFileExists));
             return;
         }
         if (sys::linkFile(m_main.name().asWChar(), m_backup.name().asWChar()) != 0) {
@@ -214,8 +215,11 @@ void ProtectedWrite::swapBeside() {
 void ProtectedWrite::swapAcross() {
     const FileStatus mainStatus = statusOf(m_main);
     if (mainStatus.exists()) {
-        Error e = mainStatus.isDirectory() ? File::getError(File::kNotFile)
-                                           : fileCopy(m_main, m_backup, true);
+        // A name taken since init (by a directory, say) is no place for the
+        // old content, whatever a copy would make of it.
+        Error e = mainStatus.isDirectory()      ? File::getError(File::kNotFile)
+                  : statusOf(m_backup).exists() ? File::getError(File::kFileExists)
+                                                : fileCopy(m_main, m_backup, false);
         if (e) {
             fail(kBackupFailed, std::move(e));
             return;

@@ -96,6 +96,8 @@ public:
     // Where the caller writes the new content; empty until init().
     const Filename& getTempFilename() const { return m_temp; }
     const Filename& getMainFilename() const { return m_main; }
+    // Where the old content waits during the swap; empty until init().
+    const Filename& getBackupFilename() const { return m_backup; }
     // Abandons the write: finalize() then only cleans up.
     void invalidate() { m_valid = false; }
     // Swaps the temporary file into place and deletes the temporary and

@@ -125,8 +125,8 @@ protected:
     // temporary and backup names of a killed child, and the names the
     // system made for one in the temporary directory. Returns how many.
     int checkLeftovers() {
-        static const std::regex own("mai[0-9A-F]{4}([0-9]+)\\.[01]\\.tmp");
-        static const std::regex system("mai[0-9A-F]{4}\\.TMP");
+        static const std::regex own("mai[0-9A-F]{1,4}([0-9]+)\\.[01]\\.tmp");
+        static const std::regex system("mai[0-9A-F]{1,4}\\.TMP");
         int count = 0;
         for (const fs::path& dir : {dir_, dir_ / "tmp"}) {
             for (const auto& e : fs::directory_iterator(dir)) {
