@@ -6,8 +6,9 @@ Benchmark names have the form <operation>/<element>/<qx|std>/<args>; a "qx"
 result is paired with the "std" result of the same name. Below 1.00 means
 qxbase is faster. Where there is no "std" side, the other pairs of sides in
 PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
-"convert", "qx" against "absl" where abseil is the only competitor, and
-"disabled" against "enabled"); each kind of pair gets its own table. A third competitor of the
+"convert", "qx" against "absl" where abseil is the only competitor,
+"disabled" against "enabled", and "qx" against "uriparser"); each kind of pair
+gets its own table. A third competitor of the
 same name (side "absl", "xxh3", "fmt", "ofstream" or "call", see OTHERS) adds a
 qx/<side> column. Where the results carry a throughput (SetBytesProcessed),
 a "qx GB/s" column shows ours (10^9 bytes per second).
@@ -43,7 +44,7 @@ OURS = "qx"
 THEIRS = "std"
 # The pairs of sides compared, (ours, theirs); the first found for a name wins.
 PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl"),
-         ("disabled", "enabled")]
+         ("disabled", "enabled"), (OURS, "uriparser")]
 # Further competitors, each reported as an extra qx/<side> column.
 OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call"]
 
@@ -102,6 +103,10 @@ TARGETS = [
     ("chunk_alloc_free/", 3.00, False),
     # Starting /bin/true and waiting, against posix_spawn and waitpid.
     ("start_sync/", 1.20, False),
+    # Replacing a file safely against rewriting it in place, both durable.
+    ("protected_write/", 1.50, False),
+    # 1,000 typical URLs and paths against uriparser.
+    ("url_parse/", 1.00, False),
 ]
 
 # Difference targets: (name prefix, most nanoseconds ours may take beyond

@@ -100,15 +100,21 @@ bool printFile(qxOS::AppOutput& out, const qxString::IString& name, unsigned* by
     return true;
 }
 
-// Writes a small plan to a new temporary file through qxOS::File.
+// Writes a small plan to a new temporary file through qxOS::File, by way of
+// a protected write: the plan appears whole or not at all.
 qxString::IString writeSample() {
     const qxOS::Filename name = qxOS::createTmpFilename(qxString::IString(QX_W("plan")));
-    qxOS::File file(name.name());
-    if (name.name().empty() || !file.isValid() || file.open(qxOS::File::kWrite)) return {};
-    const char text[] = "layer 1: walls\nlayer 2: doors\nlayer 3: furniture\n";
-    size_t put = 0;
-    if (file.write(text, sizeof text - 1, &put) || file.close()) return {};
-    return name.name();
+    if (name.name().empty()) return {};
+    qxOS::ProtectedWrite protect(name);
+    if (protect.init()) {
+        qxOS::File file(protect.getTempFilename().name());
+        const char text[] = "layer 1: walls\nlayer 2: doors\nlayer 3: furniture\n";
+        size_t put = 0;
+        if (!file.isValid() || file.open(qxOS::File::kWrite) ||
+            file.write(text, sizeof text - 1, &put) || file.close())
+            protect.invalidate();
+    }
+    return protect.finalize() ? name.name() : qxString::IString();
 }
 
 // Counts the words of a text by interned handle: equal words are one

@@ -31,6 +31,8 @@
 #include "os/files/qxFileOps.h"
 #include "os/files/qxLocalFileTransport.h"
 #include "os/files/qxTempFiles.h"
+#include "os/files/qxProtectedWrite.h"
+#include "os/files/qxURL.h"
 #include "os/app/qxGetOpt.h"
 #include "os/app/qxAppMain.h"
 #include "os/app/qxAppEnvironment.h"

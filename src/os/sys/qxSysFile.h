@@ -107,6 +107,29 @@ QX_API int fullPath(const WChar* path, WChar* buf, size_t cap, size_t* length);
 // source is never truncated).
 QX_API int copyFile(const WChar* from, const WChar* to, bool failIfExists);
 
+// Durability, for replacing a file safely. FlushFileBuffers: what was
+// written to the file reaches the disk before the call returns (fsync on
+// POSIX). 0, or a Win32 number (2 when the file is missing).
+QX_API int flushFile(const WChar* path);
+// Makes the entries of a directory durable, so that a rename inside it
+// outlives a power cut: fsync of the directory on POSIX (a file system that
+// cannot sync directories counts as done). Windows has no such call; its
+// write-through move (replaceFile) commits the entry itself: 0 there.
+QX_API int syncDirectory(const WChar* path);
+// CreateHardLinkW: link becomes a second name of the existing file. 0, or a
+// Win32 number: 183 when link exists, 5 when existing is a directory, 1
+// (ERROR_INVALID_FUNCTION) where the file system has no hard links, 17 when
+// the two are on different volumes.
+QX_API int linkFile(const WChar* existing, const WChar* link);
+// MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH):
+// from takes the name to in one step, replacing a file there, so that
+// whoever opens to finds the old file or the new one, never none. 0, or a
+// Win32 number: 5 when to is a directory or read-only, 17 when the two are
+// on different volumes, 2 or 3 when from is missing. POSIX gives from the
+// permission bits of the file it replaces first, so that a private file
+// stays private (Windows keeps the new file's own security).
+QX_API int replaceFile(const WChar* from, const WChar* to);
+
 // True when both paths reach one existing file or directory (however they
 // are spelt, through links too); false when they differ or either is
 // missing.

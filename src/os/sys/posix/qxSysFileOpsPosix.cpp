@@ -266,6 +266,88 @@ int copyFile(const WChar* from, const WChar* to, bool failIfExists) {
     return win32FromErrno(err);
 }
 
+namespace {
+
+// fsync of what path names, opened for reading (enough for fsync on Linux).
+int syncPath(const std::string& native, int flags) {
+    Fd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC | flags));
+    if (fd.get() < 0) return errno;
+    while (::fsync(fd.get()) != 0)
+        if (errno != EINTR) return errno;
+    return 0;
+}
+
+}  // namespace
+
+int flushFile(const WChar* path) {
+    std::string native;
+    if (const int rc = systemPath(path, native)) return rc;
+    if (native.empty()) return kErrorFileNotFound;
+    const int err = syncPath(native, 0);
+    return err == 0 ? 0 : pathError(err, native);
+}
+
+int syncDirectory(const WChar* path) {
+    std::string native;
+    if (const int rc = systemPath(path, native)) return rc;
+    if (native.empty()) native = ".";
+    const int err = syncPath(native, O_DIRECTORY);
+    // Some file systems have nothing to sync for a directory and say so.
+    if (err == 0 || err == EINVAL || err == ENOTSUP || err == EOPNOTSUPP) return 0;
+    return pathError(err, native);
+}
+
+int linkFile(const WChar* existing, const WChar* link) {
+    std::string from, to;
+    if (const int rc = systemPath(existing, from)) return rc;
+    if (const int rc = systemPath(link, to)) return rc;
+    if (from.empty() || to.empty()) return kErrorPathNotFound;
+    if (::link(from.c_str(), to.c_str()) == 0) return 0;
+    const int err = errno;
+    struct stat st;
+    switch (err) {
+        case EEXIST:
+            return kErrorAlreadyExists;
+        case EXDEV:
+            return kErrorNotSameDevice;
+        case EPERM:
+        case ENOTSUP:
+#if EOPNOTSUPP != ENOTSUP
+        case EOPNOTSUPP:
+#endif
+            // Linux says EPERM for a directory, for a file system without
+            // hard links, and for another's file under protected_hardlinks.
+            if (::lstat(from.c_str(), &st) != 0) return pathError(errno, from);
+            return S_ISDIR(st.st_mode) ? kErrorAccessDenied : kErrorInvalidFunction;
+        default:
+            return pathError(err, ::lstat(from.c_str(), &st) != 0 ? from : to);
+    }
+}
+
+int replaceFile(const WChar* from, const WChar* to) {
+    std::string src, dst;
+    if (const int rc = systemPath(from, src)) return rc;
+    if (const int rc = systemPath(to, dst)) return rc;
+    if (src.empty() || dst.empty()) return kErrorPathNotFound;
+    struct stat source, target;
+    if (::lstat(src.c_str(), &source) != 0) return pathError(errno, src);
+    if (::lstat(dst.c_str(), &target) == 0) {
+        // What Windows refuses to replace: a directory, a read-only file.
+        if (S_ISDIR(target.st_mode) || S_ISDIR(source.st_mode)) return kErrorAccessDenied;
+        if (S_ISREG(target.st_mode)) {
+            if (!(target.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) return kErrorAccessDenied;
+            // A file system without modes refuses; the rename still stands.
+            if ((source.st_mode & 07777) != (target.st_mode & 07777))
+                ::chmod(src.c_str(), target.st_mode & 07777);
+        }
+    }
+    if (::rename(src.c_str(), dst.c_str()) == 0) return 0;
+    const int err = errno;
+    if (err == EXDEV) return kErrorNotSameDevice;
+    if (err == EISDIR || err == ENOTEMPTY || err == EEXIST) return kErrorAccessDenied;
+    return pathError(err, ::lstat(src.c_str(), &source) != 0 ? src : dst);
+}
+
 bool sameFile(const WChar* a, const WChar* b) {
     std::string x, y;
     if (systemPath(a, x) != 0 || systemPath(b, y) != 0 || x.empty() || y.empty()) return false;
