@@ -13,6 +13,7 @@
 #include "os/files/qxProtectedWrite.h"
 
 #include "bench_register.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -31,21 +32,8 @@ using qxString::IString;
 
 constexpr int kBytes = 1 << 20;
 
-struct Scratch {
-    fs::path root;
-    Scratch() {
-        root = fs::temp_directory_path() / ("qx_pwrite_bench_" + std::to_string(::getpid()));
-        fs::create_directories(root);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
-};
-
 const fs::path& scratch() {
-    static Scratch s;
-    return s.root;
+    return qxbench::scratchDirectory();
 }
 
 const std::vector<char>& bytes() {
@@ -64,10 +52,7 @@ bool writeAll(std::FILE* f) {
 
 void qxReplace(benchmark::State& state) {
     const fs::path path = scratch() / "protected_qx.bin";
-    std::string s = path.u8string();
-    for (char& c : s)
-        if (c == '/') c = '\\';
-    const qxOS::Filename name(IString(s.c_str(), qxString::EncodingUTF8));
+    const qxOS::Filename name(qxbench::windowsShape(path));
     for (auto _ : state) {
         qxOS::ProtectedWrite w(name);
         bool ok = w.init();
