@@ -156,6 +156,12 @@ TEST(Socket, AResetConnectionIsASystemFailure) {
     for (int i = 0; i < 100 && !sent; ++i) sent = p.client->write("x");
     EXPECT_EQ(1, sent.num());
     EXPECT_EQ(0, std::strncmp("send() failed: ", sent.message(), 15)) << sent.message();
+    // Nor does the C stream's write raise a signal that would end the
+    // process: it fails like any write.
+    std::FILE* stream = p.client->getCStream().first;
+    ASSERT_NE(nullptr, stream);
+    std::fputs("gone", stream);
+    EXPECT_NE(0, std::fflush(stream));
 }
 
 TEST(Socket, ConnectFailuresSayWhy) {
