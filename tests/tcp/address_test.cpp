@@ -168,18 +168,4 @@ TEST(Address, NamesThatDoNotResolveGiveErrorThree) {
     }
 }
 
-TEST(Address, AddressListsFollowHostAndPort) {
-    const Address a(wide("127.0.0.1"), 4242);
-    addrinfo* list = a.getAddrInfo(false);
-    ASSERT_NE(nullptr, list);
-    qx::sys::freeAddrInfo(list);
-    // Without a port the service is "0"; a passive list without a host.
-    list = Address(wide("localhost")).getAddrInfo(true);
-    ASSERT_NE(nullptr, list);
-    qx::sys::freeAddrInfo(list);
-    // A negative port is no service at all.
-    EXPECT_EQ(nullptr, Address(wide("127.0.0.1"), -5).getAddrInfo(false));
-    EXPECT_EQ(nullptr, Address(wide("nosuchhost.invalid"), 1).getAddrInfo(false));
-}
-
 }  // namespace

@@ -99,7 +99,7 @@ SocketHandle acceptOn(SocketHandle h);
 // for a name that does not resolve), which socketError then also gives.
 int getAddrInfo(const char* host, const char* service, int family, bool passive, bool numericHost,
                 addrinfo** list);
-QX_API void freeAddrInfo(addrinfo* list);
+void freeAddrInfo(addrinfo* list);
 const addrinfo* nextAddrInfo(const addrinfo* entry);
 // getnameinfo of an entry's address, no service, NI_NUMERICHOST when
 // numericHost: 0 with the host in buf, or the Windows Sockets number.
