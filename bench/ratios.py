@@ -9,8 +9,8 @@ PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
 "convert", "qx" against "absl" where abseil is the only competitor,
 "disabled" against "enabled", and "qx" against "uriparser"); each kind of pair
 gets its own table. A third competitor of the
-same name (side "absl", "xxh3", "fmt", "ofstream" or "call", see OTHERS) adds a
-qx/<side> column. Where the results carry a throughput (SetBytesProcessed),
+same name (side "absl", "xxh3", "fmt", "ofstream", "call", "asio" or "gather", see OTHERS)
+adds a qx/<side> column. Rows named in REAL_TIME compare wall-clock time. Where the results carry a throughput (SetBytesProcessed),
 a "qx GB/s" column shows ours (10^9 bytes per second).
 
 Either run the benchmark executable, several times if asked, or read JSON
@@ -46,7 +46,12 @@ THEIRS = "std"
 PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl"),
          ("disabled", "enabled"), (OURS, "uriparser")]
 # Further competitors, each reported as an extra qx/<side> column.
-OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call"]
+OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather"]
+
+# Benchmarks compared by wall-clock time whatever --metric says: their work
+# is split between threads that mostly wait for each other, so the calling
+# thread's CPU time tells little.
+REAL_TIME = ["tcp_"]
 
 # What the executable is run with when no arguments follow "--".
 DEFAULT_BENCH_ARGS = [
@@ -107,6 +112,10 @@ TARGETS = [
     ("protected_write/", 1.50, False),
     # 1,000 typical URLs and paths against uriparser.
     ("url_parse/", 1.00, False),
+    # Framed ping-pong on loopback against the same calls made by hand, and
+    # streaming at no less than 0.9x their throughput.
+    ("tcp_pingpong/", 1.10, False),
+    ("tcp_stream/", 1.0 / 0.9, False),
 ]
 
 # Difference targets: (name prefix, most nanoseconds ours may take beyond
@@ -157,7 +166,8 @@ def samples(benchmarks, metric):
         if b.get("error_occurred"):
             continue
         name = b.get("run_name", b["name"])
-        ns = float(b[metric]) * UNIT_NS[b.get("time_unit", "ns")]
+        field = "real_time" if any(name.startswith(p) for p in REAL_TIME) else metric
+        ns = float(b[field]) * UNIT_NS[b.get("time_unit", "ns")]
         rate = b.get("bytes_per_second")
         if b.get("run_type") == "aggregate":
             if b.get("aggregate_name") == "median":

@@ -5,17 +5,22 @@
 // stdout, reads a file through qxOS::File (the one named on the command
 // line, else one it writes to the temporary directory first), walks and
 // deletes a small tree, counts words by interned handle, and prints
-// everything through AppOutput; then where it and the library live, and a
-// tree copy in nested progress phases under a progress bar, and a stream far
-// larger than what it ever has mapped, kept in moveable memory. "qxhost run
-// PROGRAM ARGUMENTS..." starts a program and reports its exit code.
+// everything through AppOutput; then where it and the library live, a
+// tree copy in nested progress phases under a progress bar, a stream far
+// larger than what it ever has mapped, kept in moveable memory, and an echo
+// server on loopback with its clients (also as the subcommands serve and
+// send). "qxhost run PROGRAM ARGUMENTS..." starts a program and reports its
+// exit code.
 #include "qxbase.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #include <io.h>
@@ -505,8 +510,188 @@ int runProgram(qxOS::AppOutput& out) {
     return 0;
 }
 
-const char* const kDemos[] = {"containers", "text", "streams",  "files",
-                              "walk",       "locations", "progress", "moveable"};
+// --- TCP: an echo server and its clients ---------------------------------
+
+// Echoes framed strings back to every client, all of them served at once
+// through one readiness set (up to 63 clients beside the server's own
+// sockets). Stops once `clients` connections have come and gone (0: never);
+// with `report`, says who comes and goes. Returns the messages echoed, or -1
+// when the server cannot go on.
+long serveEcho(qxOS::AppOutput& out, qxTCP::Server& server, int clients, bool report) {
+    std::vector<std::unique_ptr<qxTCP::Socket>> open;
+    std::vector<long> counts;
+    int finished = 0;
+    long echoed = 0;
+    while (clients == 0 || finished < clients) {
+        qxTCP::WaitReadable ready;
+        ready.add(server);
+        for (const auto& s : open) ready.add(*s);
+        if (const qxUtil::Error e = ready.wait(qxUtil::Interval())) {
+            out.error("echo server: %s\n", e.message());
+            return -1;
+        }
+        for (size_t i = 0; i < open.size();) {
+            if (!ready.isReadable(*open[i])) {
+                ++i;
+                continue;
+            }
+            qxString::CString message;
+            if (open[i]->read(message) || open[i]->write(message)) {
+                // The client has gone (error 4) or cannot be answered.
+                if (report) out.info("client left after %ld messages\n", counts[i]);
+                open.erase(open.begin() + static_cast<long>(i));
+                counts.erase(counts.begin() + static_cast<long>(i));
+                ++finished;
+                continue;
+            }
+            ++counts[i];
+            ++echoed;
+            ++i;
+        }
+        if (ready.isReadable(server)) {
+            // Ready, so this does not wait.
+            const qx::pair<qxTCP::Socket*, qxUtil::Error> r = server.accept(qxUtil::Interval());
+            if (!r.first) {
+                out.error("echo server: %s\n", r.second.message());
+                return -1;
+            }
+            r.first->setNoDelay(true);  // answers leave at once
+            open.emplace_back(r.first);
+            counts.push_back(0);
+            if (report) out.info("client connected\n");
+        }
+    }
+    return echoed;
+}
+
+// The text of a client's message; the server sends it back unchanged.
+qxString::CString echoMessage(const char* text, int client, int n) {
+    qxString::CString m;
+    m.format("%s #%d.%d", text, client, n);
+    return m;
+}
+
+// Sends count messages from each of several clients connected at once, in
+// turns, and checks every echo. Returns the messages that came back whole.
+long sendEcho(qxOS::AppOutput& out, const qxTCP::Address& server, int clients, int count,
+              const char* text) {
+    std::vector<std::unique_ptr<qxTCP::ClientSocket>> sockets;
+    for (int c = 0; c < clients; ++c) {
+        sockets.push_back(std::make_unique<qxTCP::ClientSocket>(server));
+        if (const qxUtil::Error e = sockets.back()->connect()) {
+            out.error("cannot connect: %s\n", e.message());
+            return 0;
+        }
+        sockets.back()->setNoDelay(true);
+    }
+    long back = 0;
+    for (int n = 0; n < count; ++n) {
+        for (int c = 0; c < clients; ++c)
+            if (const qxUtil::Error e = sockets[c]->write(echoMessage(text, c, n))) {
+                out.error("cannot send: %s\n", e.message());
+                return back;
+            }
+        for (int c = 0; c < clients; ++c) {
+            qxString::CString echo;
+            if (const qxUtil::Error e = sockets[c]->read(echo)) {
+                out.error("no echo: %s\n", e.message());
+                return back;
+            }
+            if (echo == echoMessage(text, c, n)) ++back;
+        }
+    }
+    return back;
+}
+
+// The echo server on a thread of the host, three clients at once on this
+// one.
+bool demoEcho(qxOS::AppOutput& out) {
+    const int kClients = 3, kCount = 5;
+    qxTCP::Server server(-1, kClients);
+    server.setLoopbackOnly();
+    if (const qxUtil::Error e = server.listen()) {
+        out.error("echo server: %s\n", e.message());
+        return false;
+    }
+    long echoed = -1;
+    std::thread engine([&] { echoed = serveEcho(out, server, kClients, false); });
+    const long back = sendEcho(out, qxTCP::Address(qxTCP::Address::localhost, server.getPort()),
+                               kClients, kCount, "plan");
+    if (back != kClients * kCount) {
+        // Whatever went wrong, the server must not wait for the rest.
+        for (int c = 0; c < kClients; ++c) {
+            qxTCP::ClientSocket nudge(qxTCP::Address(qxTCP::Address::localhost, server.getPort()));
+            nudge.connect();
+        }
+    }
+    engine.join();
+    out.info(
+        "echo server on loopback: %d clients at once sent %d messages each, %ld echoed, "
+        "%ld came back whole\n",
+        kClients, kCount, echoed, back);
+    return back == kClients * kCount && echoed == back;
+}
+
+// "qxhost serve" and "qxhost send": the echo server and a client of it as
+// programs of their own. Returns the exit status: 0 when all went as
+// expected, 1 otherwise, 2 for a bad command line.
+int tcpCommand(qxOS::AppOutput& out, const qxString::IString& command,
+               const qx::vector<qxString::IString>& args) {
+    const bool serve = command.compare(qxString::IString(QX_W("serve"))) == 0;
+    qxOS::GetOpt opts;
+    const int portOpt = opts.addOption("port", "int");
+    opts.addOptionUsage(portOpt,
+                        serve ? QX_W("The port to listen on (default: one the system chooses).")
+                              : QX_W("The server's port."));
+    const int clientsOpt = serve ? opts.addOption("clients", "int") : -1;
+    if (serve)
+        opts.addOptionUsage(clientsOpt, QX_W("Stops after this many clients have come and gone."));
+    const int countOpt = serve ? -1 : opts.addOption("count", "int");
+    const int textOpt = serve ? -1 : opts.addOption("text", "string");
+    const int hostOpt = serve ? -1 : opts.addOption("host", "string");
+    int port = -1, clients = 0, count = 10;
+    qxString::IString text(QX_W("hello")), host(qxTCP::Address::localhost);
+    opts.initialize(args);
+    while (const qxOS::GetOpt::result* r = opts.getOpt()) {
+        const int index = opts.getResultIndex(r);
+        const qxString::IString& arg = opts.getResultArg(r, 0);
+        if (index == portOpt) port = std::atoi(arg.asUTF8());
+        if (index == clientsOpt) clients = std::atoi(arg.asUTF8());
+        if (index == countOpt) count = std::atoi(arg.asUTF8());
+        if (index == textOpt) text = arg;
+        if (index == hostOpt) host = arg;
+    }
+    qx::vector<qxString::IString> rest;
+    opts.remaining(rest);
+    if (opts.hasErrors() || !rest.empty() || (!serve && port < 0)) {
+        out.error("%S\n", opts.hasErrors() ? opts.getError().asWChar()
+                          : rest.empty()   ? QX_W("send needs -port")
+                                           : QX_W("Unexpected argument"));
+        out.error(
+            "Usage: qxhost serve [-port N] [-clients N]\n"
+            "       qxhost send -port N [-host H] [-count N] [-text T]\n");
+        return 2;
+    }
+    if (serve) {
+        qxTCP::Server server(port, 16);
+        server.setLoopbackOnly();
+        if (const qxUtil::Error e = server.listen()) {
+            out.error("cannot listen: %s\n", e.message());
+            return 1;
+        }
+        // The first line names the port, for whoever starts the clients.
+        out.info("echo server on port %d (loopback)\n", server.getPort());
+        const long echoed = serveEcho(out, server, clients, true);
+        if (echoed >= 0) out.info("echoed %ld messages\n", echoed);
+        return echoed >= 0 ? 0 : 1;
+    }
+    const long back = sendEcho(out, qxTCP::Address(host, port), 1, count, text.asUTF8());
+    out.info("sent %d messages to %S:%d, %ld came back whole\n", count, host.asWChar(), port, back);
+    return back == count ? 0 : 1;
+}
+
+const char* const kDemos[] = {"containers", "text",     "streams",  "files", "walk",
+                              "locations",  "progress", "moveable", "echo"};
 
 }  // namespace
 
@@ -522,6 +707,17 @@ int main(int argc, char** argv) {
     // streams, waits for it and reports its exit code. Everything after "run"
     // belongs to the program, dashes included.
     if (argc > 1 && std::strcmp(argv[1], "run") == 0) return runProgram(out);
+    // "qxhost serve ..." and "qxhost send ...": the TCP echo server and client.
+    {
+        qx::vector<qxString::IString> args;
+        qxOS::AppMain::getInstance().getArgs(args);
+        if (args.size() > 1 && (args[1].compare(qxString::IString(QX_W("serve"))) == 0 ||
+                                args[1].compare(qxString::IString(QX_W("send"))) == 0)) {
+            qx::vector<qxString::IString> rest;
+            for (int i = 2; i < args.size(); ++i) rest.push_back(args[i]);
+            return tcpCommand(out, args[1], rest);
+        }
+    }
 
     // The command line: options are words with a leading dash, found by any
     // unambiguous prefix (-h is -help); their arguments are checked by type.
@@ -533,7 +729,7 @@ int main(int argc, char** argv) {
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
                                    "containers, text, streams, files, walk, locations,\n"
-                                   "progress, moveable."));
+                                   "progress, moveable, echo."));
     const int cancelOpt = opts.addOption("cancel-after", "int");
     opts.addOptionUsage(cancelOpt, QX_W("Cancels the progress demonstration after this many files,\n"
                                         "as Ctrl-C does; the host then exits with status 3."));
@@ -569,6 +765,8 @@ int main(int argc, char** argv) {
     }
     if (wantHelp) {
         out.info("qxhost: shows what the library does.\n");
+        out.info("Also: qxhost serve [-port N] [-clients N], an echo server on loopback;\n"
+                 "      qxhost send -port N [-host H] [-count N] [-text T], its client.\n");
         qx::vector<int> sorted;
         opts.getSortedOptions(sorted);
         for (int i : sorted) out.info("%S", opts.getOptionUsage(opts.getOption(i), true).asWChar());
@@ -613,6 +811,7 @@ int main(int argc, char** argv) {
     bool cancelled = false;
     run(kDemos[6], [&] { return demoProgress(out, cancelAfter, &cancelled); });
     run(kDemos[7], [&] { return demoMoveable(out, moveableMiB); });
+    run(kDemos[8], [&] { return demoEcho(out); });
     if (wantProfile) {
         qxOS::DebugChannel report;
         report.enable(true);

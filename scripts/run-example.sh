@@ -27,3 +27,14 @@ build/example/qxhost run echo started by qxhost
 status=0
 build/example/qxhost -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost -nosuch: exit status $status, not 2" >&2; exit 1; }
+# The echo server and its client as two programs; the server's first line
+# names the port it chose.
+log=$(mktemp)
+build/example/qxhost serve -clients 1 >"$log" &
+server=$!
+trap 'kill $server 2>/dev/null || true; rm -f "$log"' EXIT
+for _ in $(seq 100); do grep -q 'on port' "$log" && break; sleep 0.1; done
+port=$(sed -n 's/^echo server on port \([0-9]*\).*/\1/p' "$log")
+build/example/qxhost send -port "$port" -count 100 -text "from another process"
+wait "$server"
+cat "$log"

@@ -40,6 +40,17 @@ wine_host run cmd /c echo started by qxhost.exe
 status=0
 wine_host -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost.exe -nosuch: exit status $status, not 2" >&2; exit 1; }
+# The echo server and its client as two programs.
+log=$(mktemp)
+wine_host serve -clients 1 >"$log" &
+server=$!
+trap 'kill $server 2>/dev/null || true; rm -f "$log"; WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true' EXIT
+for _ in $(seq 300); do grep -q 'on port' "$log" && break; sleep 0.1; done
+port=$(sed -n 's/^echo server on port \([0-9]*\).*/\1/p' "$log" | tr -d '\r')
+wine_host send -port "$port" -count 100 -text "from another process"
+wait "$server"
+cat "$log"
+rm -f "$log"
 wineserver -k 2>/dev/null || true
 trap - EXIT
 unset WINEPREFIX

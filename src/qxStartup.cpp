@@ -9,6 +9,7 @@
 #include "os/files/qxFileFactoryImpl.h"
 #include "os/sys/qxSysApp.h"
 #include "rtb/qxPointerSignals.h"
+#include "tcp/qxTcpPrivate.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -29,6 +30,15 @@ const ModuleRecord s_moduleRecord;
 qxString::CString& s_storedLocation = storedAppLocation();
 
 }  // namespace
+
+}  // namespace qxOS
+
+// The local host's addresses, and the empty cache of its name.
+const qxString::IString& qxTCP::Address::localhost = qxTCP::loopbackText(false);
+const qxString::IString& qxTCP::Address::localhostV6 = qxTCP::loopbackText(true);
+static const bool s_hostNameCache = (qxTCP::touchHostNameCache(), true);
+
+namespace qxOS {
 
 AppOutput& AppOutput::s_instance = AppOutput::getInstance();
 

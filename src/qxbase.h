@@ -51,6 +51,10 @@
 #include "rtb/qxSignal.h"
 #include "rtb/qxPointerSignals.h"
 #include "Components/Base/Utility/qxGlobalCache.h"
+#include "Components/Base/Utility/qxInterval.h"
+#include "tcp/qxTcpAddress.h"
+#include "tcp/qxTcpSocket.h"
+#include "tcp/qxTcpServer.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 

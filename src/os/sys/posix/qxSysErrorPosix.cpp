@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include <netdb.h>
+
 namespace qx {
 namespace sys {
 
@@ -20,14 +22,39 @@ namespace {
     return text;
 }
 
+// The name look-up numbers of Windows Sockets have no errno; the resolver's
+// own text for the matching code stands in.
+const char* lookupText(int code) {
+    switch (code) {
+        case 11001:  // WSAHOST_NOT_FOUND
+            return gai_strerror(EAI_NONAME);
+        case 11002:  // WSATRY_AGAIN
+            return gai_strerror(EAI_AGAIN);
+        case 11003:  // WSANO_RECOVERY
+            return gai_strerror(EAI_FAIL);
+        case 11004:  // WSANO_DATA
+#ifdef EAI_NODATA
+            return gai_strerror(EAI_NODATA);
+#else
+            return gai_strerror(EAI_NONAME);
+#endif
+        case 10109:  // WSATYPE_NOT_FOUND
+            return gai_strerror(EAI_SERVICE);
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 size_t errorText(int code, WChar* buf, size_t cap) {
-    const int err = errnoFromWin32(code);
-    if (err < 0 || cap == 0) return 0;
+    if (cap == 0) return 0;
     char narrow[256];
     narrow[0] = '\0';
-    const char* text = pickText(strerror_r(err, narrow, sizeof narrow), narrow);
+    const char* text = lookupText(code);
+    const int err = text ? 0 : errnoFromWin32(code);
+    if (!text && err < 0) return 0;
+    if (!text) text = pickText(strerror_r(err, narrow, sizeof narrow), narrow);
     if (!text || !*text) return 0;
     const size_t n = mbsToWide(buf, text, cap);
     if (n == kConvertError || n >= cap) return 0;
