@@ -62,6 +62,16 @@ struct MeteredPredicate {
     }
 };
 
+// Has pred fetch into the cache what it will read to compare e, when it
+// can say what that is (IndexedBinaryPredicate can: the element e stands
+// for); otherwise nothing.
+template <class Pred, class E>
+auto prefetch(const Pred& pred, const E& e, int) -> decltype(pred.prefetch(e), void()) {
+    pred.prefetch(e);
+}
+template <class Pred, class E>
+void prefetch(const Pred&, const E&, long) {}
+
 // std::sort, reporting to progress when there is one.
 template <class E, class Pred>
 void sortReporting(E* first, E* last, Pred pred, Progress* progress) {
@@ -129,6 +139,10 @@ public:
 private:
     // Outputs between two looks at the progress object and the flag.
     static constexpr int kStep = 1 << 16;
+    // How far ahead of the merge the elements compared are fetched. Sorted
+    // indices point all over their array: without it nearly every
+    // comparison waits for memory, and the merge takes twice as long.
+    static constexpr int kAhead = 16;
 
     // The first count outputs, into the front of the buffer.
     void mergeForward(E* middle, int count) {
@@ -139,6 +153,10 @@ private:
         while (out != end) {
             E* const stop = end - out > kStep ? out + kStep : end;
             while (out != stop) {
+                if (m_last - b > kAhead) {  // a < b: a's look ahead fits too
+                    detail::prefetch(m_pred, a[kAhead], 0);
+                    detail::prefetch(m_pred, b[kAhead], 0);
+                }
                 if (b != m_last && m_pred(*b, *a))
                     *out++ = *b++;
                 else
@@ -158,6 +176,10 @@ private:
         while (out != end) {
             E* const stop = out - end > kStep ? out - kStep : end;
             while (out != stop) {
+                if (a - m_first > kAhead) {  // a < b: b's look ahead fits too
+                    detail::prefetch(m_pred, a[-1 - kAhead], 0);
+                    detail::prefetch(m_pred, b[-1 - kAhead], 0);
+                }
                 if (b == middle || (a != m_first && m_pred(b[-1], a[-1])))
                     *--out = *--a;
                 else
@@ -181,6 +203,8 @@ public:
     public:
         IndexedBinaryPredicate(const T* array, Pred pred) : m_array(array), m_pred(pred) {}
         bool operator()(int i, int j) const { return m_pred(m_array[i], m_array[j]); }
+        // Fetches the element index i stands for into the cache.
+        void prefetch(int i) const { __builtin_prefetch(m_array + i); }
 
     private:
         const T* m_array;
