@@ -5,8 +5,10 @@
 // stdout, reads a file through qxOS::File (the one named on the command
 // line, else one it writes to the temporary directory first), walks and
 // deletes a small tree, counts words by interned handle, and prints
-// everything through AppOutput; then where it and the library live, and a
-// tree copy in nested progress phases under a progress bar.
+// everything through AppOutput; then where it and the library live, a tree
+// copy in nested progress phases under a progress bar, and a parallel sort
+// under the same bar on the multi-threaded engines it installs.
+#include "qxThreads.h"
 #include "qxbase.h"
 
 #include <csignal>
@@ -416,8 +418,49 @@ bool demoProgress(qxOS::AppOutput& out, int cancelAfter, bool* cancelled) {
     return ok;
 }
 
-const char* const kDemos[] = {"containers", "text", "streams", "files", "walk", "locations",
-                              "progress"};
+// --- threads: an index permutation sorted on the installed pool ---------------
+
+bool byValue(const unsigned& a, const unsigned& b) {
+    return a < b;
+}
+
+// Orders two million pseudo-random keys by index on every thread of the
+// pool under the progress bar (Ctrl-C stops it), then checks the order.
+bool demoSort(qxOS::AppOutput& out, bool* cancelled) {
+    const int n = 2000000;
+    qx::vector<unsigned> keys;
+    keys.reserve(n);
+    unsigned x = 12345;
+    for (int i = 0; i < n; ++i) keys.push_back(x = x * 1664525u + 1013904223u);
+    qxUtil::Ordering order;
+    void (*previous)(int) = std::signal(SIGINT, onInterrupt);
+    bool done;
+    {
+        qxUtil::Progress progress;
+        ProgressBar bar(out, progress, -1);
+        progress.setCaption("sorting");
+        done = order.sort(keys.data(), n, byValue, &progress);
+        bar.end();
+    }
+    std::signal(SIGINT, previous);
+    if (!done) {
+        *cancelled = true;
+        out.info("sort cancelled (Ctrl-C)\n");
+        return order.size() == n;
+    }
+    qx::vector<char> seen(n, 0);
+    bool ok = order.size() == n;
+    for (int i = 0; ok && i < n; ++i) {
+        ok = !seen[order[i]] && (i == 0 || keys[order[i - 1]] <= keys[order[i]]);
+        seen[order[i]] = 1;
+    }
+    out.info("sorted %d indices on %d thread%s: %s\n", n, qxUtil::ThreadPool::get().numThreads(),
+             out.plural(qxUtil::ThreadPool::get().numThreads()), ok ? "in order" : "NOT in order");
+    return ok;
+}
+
+const char* const kDemos[] = {"containers", "text",      "streams",  "files",
+                              "walk",       "locations", "progress", "sort"};
 
 }  // namespace
 
@@ -439,7 +482,7 @@ int main(int argc, char** argv) {
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
                                    "containers, text, streams, files, walk, locations,\n"
-                                   "progress."));
+                                   "progress, sort."));
     const int cancelOpt = opts.addOption("cancel-after", "int");
     opts.addOptionUsage(cancelOpt, QX_W("Cancels the progress demonstration after this many files,\n"
                                         "as Ctrl-C does; the host then exits with status 3."));
@@ -492,6 +535,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Threaded algorithms and task trees run on every processor core from
+    // here on; the workers are joined when main returns.
+    qxUtil::ThreadEngines engines;
+
     // The host's traces belong to the category "qxhost": enabling another
     // one instead keeps them quiet. Decided before the first trace exists.
     qxOS::DebugTraceManager::getInstance().enableCategory(wantTrace ? "qxhost" : "quiet");
@@ -513,6 +560,7 @@ int main(int argc, char** argv) {
     run(kDemos[5], [&] { return demoLocations(out); });
     bool cancelled = false;
     run(kDemos[6], [&] { return demoProgress(out, cancelAfter, &cancelled); });
+    run(kDemos[7], [&] { return demoSort(out, &cancelled); });
     if (wantProfile) {
         qxOS::DebugChannel report;
         report.enable(true);
