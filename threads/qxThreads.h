@@ -13,9 +13,10 @@
 // In both engines the thread that calls run takes part as thread 0 and
 // numThreads() - 1 workers take the other indices, so a progress object,
 // which only thread 0 touches, is only touched on the thread that called
-// run. Workers are started by the constructor and joined by the destructor;
-// between runs they wait without using the processor (after a moment of
-// spinning, so that runs in quick succession start at once).
+// run. Workers are started by the constructor and joined by the destructor,
+// which must not be called while a run is going on; between runs they wait
+// without using the processor (after a moment of spinning, so that runs in
+// quick succession start at once).
 #ifndef QXBASE_THREADS_QXTHREADS_H
 #define QXBASE_THREADS_QXTHREADS_H
 
