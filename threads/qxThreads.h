@@ -30,10 +30,10 @@ namespace qxUtil {
 // workers.
 //
 // A ThreadedAlg gets execute(t, n) for every thread index t at once. A
-// ThreadedChunkAlg's chunks are handed out as the threads ask for them, in
-// runs of consecutive chunks that shrink as the work runs out (a quarter of
-// each thread's share of what is left, at least one chunk), so a thread held
-// up by slow chunks takes fewer of the rest.
+// ThreadedChunkAlg's chunks are split into one contiguous share per thread;
+// each thread works through its own, a quarter of what is left of it at a
+// time, and a thread that runs out takes the back half of the largest share
+// left. A thread held up by slow chunks thus gives up the rest of its share.
 //
 // A run from inside a run of this pool (an algorithm that runs another) is
 // done on the calling thread alone, still with every thread index (every
