@@ -9,8 +9,10 @@
 // tree copy in nested progress phases under a progress bar, a stream far
 // larger than what it ever has mapped, kept in moveable memory, and an echo
 // server on loopback with its clients (also as the subcommands serve and
-// send). "qxhost run PROGRAM ARGUMENTS..." starts a program and reports its
-// exit code.
+// send), and a parallel sort under the progress bar on the multi-threaded
+// engines it installs. "qxhost run PROGRAM ARGUMENTS..." starts a program
+// and reports its exit code.
+#include "qxThreads.h"
 #include "qxbase.h"
 
 #include <csignal>
@@ -690,8 +692,49 @@ int tcpCommand(qxOS::AppOutput& out, const qxString::IString& command,
     return back == count ? 0 : 1;
 }
 
+// --- threads: an index permutation sorted on the installed pool ---------------
+
+bool byValue(const unsigned& a, const unsigned& b) {
+    return a < b;
+}
+
+// Orders two million pseudo-random keys by index on every thread of the
+// pool under the progress bar (Ctrl-C stops it), then checks the order.
+bool demoSort(qxOS::AppOutput& out, bool* cancelled) {
+    const int n = 2000000;
+    qx::vector<unsigned> keys;
+    keys.reserve(n);
+    unsigned x = 12345;
+    for (int i = 0; i < n; ++i) keys.push_back(x = x * 1664525u + 1013904223u);
+    qxUtil::Ordering order;
+    void (*previous)(int) = std::signal(SIGINT, onInterrupt);
+    bool done;
+    {
+        qxUtil::Progress progress;
+        ProgressBar bar(out, progress, -1);
+        progress.setCaption("sorting");
+        done = order.sort(keys.data(), n, byValue, &progress);
+        bar.end();
+    }
+    std::signal(SIGINT, previous);
+    if (!done) {
+        *cancelled = true;
+        out.info("sort cancelled (Ctrl-C)\n");
+        return order.size() == n;
+    }
+    qx::vector<char> seen(n, 0);
+    bool ok = order.size() == n;
+    for (int i = 0; ok && i < n; ++i) {
+        ok = !seen[order[i]] && (i == 0 || keys[order[i - 1]] <= keys[order[i]]);
+        seen[order[i]] = 1;
+    }
+    out.info("sorted %d indices on %d thread%s: %s\n", n, qxUtil::ThreadPool::get().numThreads(),
+             out.plural(qxUtil::ThreadPool::get().numThreads()), ok ? "in order" : "NOT in order");
+    return ok;
+}
+
 const char* const kDemos[] = {"containers", "text",     "streams",  "files", "walk",
-                              "locations",  "progress", "moveable", "echo"};
+                              "locations",  "progress", "moveable", "echo",  "sort"};
 
 }  // namespace
 
@@ -729,7 +772,7 @@ int main(int argc, char** argv) {
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
                                    "containers, text, streams, files, walk, locations,\n"
-                                   "progress, moveable, echo."));
+                                   "progress, moveable, echo, sort."));
     const int cancelOpt = opts.addOption("cancel-after", "int");
     opts.addOptionUsage(cancelOpt, QX_W("Cancels the progress demonstration after this many files,\n"
                                         "as Ctrl-C does; the host then exits with status 3."));
@@ -789,6 +832,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // Threaded algorithms and task trees run on every processor core from
+    // here on; the workers are joined when main returns.
+    qxUtil::ThreadEngines engines;
+
     // The host's traces belong to the category "qxhost": enabling another
     // one instead keeps them quiet. Decided before the first trace exists.
     qxOS::DebugTraceManager::getInstance().enableCategory(wantTrace ? "qxhost" : "quiet");
@@ -812,6 +859,7 @@ int main(int argc, char** argv) {
     run(kDemos[6], [&] { return demoProgress(out, cancelAfter, &cancelled); });
     run(kDemos[7], [&] { return demoMoveable(out, moveableMiB); });
     run(kDemos[8], [&] { return demoEcho(out); });
+    run(kDemos[9], [&] { return demoSort(out, &cancelled); });
     if (wantProfile) {
         qxOS::DebugChannel report;
         report.enable(true);

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Every test on both targets: Linux debug, ASan+UBSan and release, Windows
-# under Wine, the installed-package example, and a short run of each fuzzer.
+# Every test on both targets: Linux debug, ASan+UBSan, ThreadSanitizer (the
+# threaded tests) and release, Windows under Wine, the installed-package
+# example, and a short run of each fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-2}
-for preset in linux-debug linux-asan linux-release windows; do
+# linux-tsan builds and runs only the tests that use threads (label "threads").
+for preset in linux-debug linux-asan linux-tsan linux-release windows; do
   echo "=== $preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset"

@@ -1,4 +1,5 @@
-// Basic definitions every qxbase header relies on: the export macro, the wide
+// Basic definitions every qxbase header relies on: the export macros (QX_API
+// for the library, QX_THREADS_API for its companion qxbase_threads), the wide
 // character unit, qx::pair and qx::ImplBase.
 //
 // This is the one public header allowed to test the platform; everything else
@@ -14,9 +15,15 @@
 #    else
 #        define QX_API __declspec(dllimport)
 #    endif
+#    if defined(QXBASE_THREADS_BUILDING)
+#        define QX_THREADS_API __declspec(dllexport)
+#    else
+#        define QX_THREADS_API __declspec(dllimport)
+#    endif
 #    define QX_WIDE_LITERAL(s) L##s
 #else
 #    define QX_API __attribute__((visibility("default")))
+#    define QX_THREADS_API __attribute__((visibility("default")))
 #    define QX_WIDE_LITERAL(s) u##s
 #endif
 

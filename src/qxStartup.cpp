@@ -2,6 +2,8 @@
 // that their order is the order of this file. Each is also reachable
 // through a construct-on-first-use accessor, so a static constructor
 // elsewhere that runs earlier still finds it built.
+#include "Components/Base/Utility/qxThreadPool.h"
+#include "Components/Base/Utility/qxThreadedTask.h"
 #include "diagnostics/qxAppOutput.h"
 #include "diagnostics/qxDebug.h"
 #include "os/app/qxAppLocation.h"
@@ -69,5 +71,10 @@ static PointerSignal& s_pointerAcquireSignal = getPointerAcquireSignal();
 static PointerSignal& s_pointerReleaseSignal = getPointerReleaseSignal();
 static PointerSignal& s_pointerInitSignal = getPointerInitSignal();
 static PointerSignal& s_pointerDeleteSignal = getPointerDeleteSignal();
+
+// The built-in single-threaded engines, in place until the host installs
+// its own.
+static ThreadPool& s_singleThreadedPool = ThreadPool::getSingleThreadedPool();
+static ThreadedTaskQueue& s_singleThreadedQueue = ThreadedTaskQueue::getSingleThreaded();
 
 }  // namespace qxUtil
