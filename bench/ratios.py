@@ -7,11 +7,13 @@ result is paired with the "std" result of the same name. Below 1.00 means
 qxbase is faster. Where there is no "std" side, the other pairs of sides in
 PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
 "convert", "qx" against "absl" where abseil is the only competitor,
-"disabled" against "enabled", and "qx" against "uriparser"); each kind of pair
-gets its own table. A third competitor of the
-same name (side "absl", "xxh3", "fmt", "ofstream", "call", "asio" or "gather", see OTHERS)
-adds a qx/<side> column. Rows named in REAL_TIME compare wall-clock time. Where the results carry a throughput (SetBytesProcessed),
-a "qx GB/s" column shows ours (10^9 bytes per second).
+"disabled" against "enabled", "qx" against "uriparser", and "qx" against "tbb");
+each kind of pair gets its own table. A third competitor of the same name
+(side "absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather" or "tbb", see
+OTHERS) adds a qx/<side> column, which may have a target of its own
+(OTHER_TARGETS). Rows named in REAL_TIME, and names ending in /real_time, compare
+wall-clock time whatever --metric says. Where the results carry a throughput
+(SetBytesProcessed), a "qx GB/s" column shows ours (10^9 bytes per second).
 
 Either run the benchmark executable, several times if asked, or read JSON
 files it wrote with --benchmark_out=FILE. Arguments after "--" go to the
@@ -44,9 +46,9 @@ OURS = "qx"
 THEIRS = "std"
 # The pairs of sides compared, (ours, theirs); the first found for a name wins.
 PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl"),
-         ("disabled", "enabled"), (OURS, "uriparser")]
+         ("disabled", "enabled"), (OURS, "uriparser"), (OURS, "tbb")]
 # Further competitors, each reported as an extra qx/<side> column.
-OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather"]
+OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb"]
 
 # Benchmarks compared by wall-clock time whatever --metric says: their work
 # is split between threads that mostly wait for each other, so the calling
@@ -116,6 +118,16 @@ TARGETS = [
     # streaming at no less than 0.9x their throughput.
     ("tcp_pingpong/", 1.10, False),
     ("tcp_stream/", 1.0 / 0.9, False),
+    # Two threads against std::sort on one; a chunk hand-out against
+    # tbb::parallel_for with as many threads.
+    ("smp_sort/indices/", 0.65, False),
+    ("chunk_alg/empty/", 2.00, False),
+]
+
+# Targets on an extra column: (name prefix, side of OTHERS, limit); met when
+# the qx/<side> ratio <= limit.
+OTHER_TARGETS = [
+    ("smp_sort/indices/", "tbb", 1.20),
 ]
 
 # Difference targets: (name prefix, most nanoseconds ours may take beyond
@@ -158,7 +170,9 @@ def samples(benchmarks, metric):
     (also when repetitions were interleaved at random). Plain runs are used;
     a name that has only aggregates contributes its median. The
     "bytes_per_second" values go to a second map under the key (name,
-    "bytes_per_second")."""
+    "bytes_per_second"). Benchmarks measured in wall-clock time (UseRealTime,
+    names ending in /real_time: work on several threads) always give their
+    real_time, whatever metric says."""
     runs = {}
     medians = {}
     order = lambda b: (b.get("family_index", 0), b.get("per_family_instance_index", 0))
@@ -166,7 +180,8 @@ def samples(benchmarks, metric):
         if b.get("error_occurred"):
             continue
         name = b.get("run_name", b["name"])
-        field = "real_time" if any(name.startswith(p) for p in REAL_TIME) else metric
+        field = ("real_time" if name.endswith("/real_time")
+                 or any(name.startswith(p) for p in REAL_TIME) else metric)
         ns = float(b[field]) * UNIT_NS[b.get("time_unit", "ns")]
         rate = b.get("bytes_per_second")
         if b.get("run_type") == "aggregate":
@@ -236,13 +251,17 @@ def pair_up(per_run):
     return pairs, unpaired
 
 
-def verdict(key, ratio, rate=None, ours=None, theirs=None):
+def verdict(key, ratio, rate=None, ours=None, theirs=None, extra=None):
     found = []
     for prefix, limit, strict in TARGETS:
         if key.startswith(prefix):
             ok = ratio < limit if strict else ratio <= limit
             found.append(("ok" if ok else "MISSED") + " (%s %.2f)" % ("<" if strict else "<=", limit))
             break
+    for prefix, side, limit in OTHER_TARGETS:
+        if key.startswith(prefix) and extra and side in extra:
+            ok = extra[side] <= limit
+            found.append(("ok" if ok else "MISSED") + " (qx/%s <= %.2f)" % (side, limit))
     for prefix, least in THROUGHPUT_TARGETS:
         if key.startswith(prefix):
             ok = rate is not None and rate >= least
@@ -308,7 +327,7 @@ def print_table(pairs, markdown, out=sys.stdout):
         if show_rate:
             rate = extra.get("bytes_per_second")
             row.append("%.2f" % (rate / 1e9) if rate is not None else "")
-        row.append(verdict(key, ratio, extra.get("bytes_per_second"), ours, theirs))
+        row.append(verdict(key, ratio, extra.get("bytes_per_second"), ours, theirs, extra))
         rows.append(row)
     if markdown:
         out.write("| " + " | ".join(header) + " |\n")
@@ -383,7 +402,8 @@ def main():
     sys.stderr.write("# %d run(s), first %s, %s CPUs @ %s MHz, %s, malloc %s\n" % (
         len(data), ctx.get("date", "?"), ctx.get("num_cpus", "?"), ctx.get("mhz_per_cpu", "?"),
         args.metric, ctx.get("malloc", "?")))
-    sys.exit(1 if any("MISSED" in verdict(key, ratio, extra.get("bytes_per_second"), ours, theirs)
+    sys.exit(1 if any("MISSED" in verdict(key, ratio, extra.get("bytes_per_second"), ours, theirs,
+                                          extra)
                       for key, ours, theirs, ratio, _, extra, _ in pairs) else 0)
 
 
