@@ -56,10 +56,14 @@ CString info(unsigned lcid, qx::sys::LocaleField field) {
 
 }  // namespace
 
-Locale& appLocale() {
-    static Locale instance;
-    return instance;
-}
+struct LocaleFactory {
+    static Locale& instance() {
+        static Locale locale;
+        return locale;
+    }
+};
+
+Locale& appLocale() { return LocaleFactory::instance(); }
 
 Locale::Locale() : m_isDefault(true), m_isMultibyte(false), m_impl(new LocaleImpl) {
     const char* name = qx::sys::ctypeLocaleName();

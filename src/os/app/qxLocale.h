@@ -59,7 +59,8 @@ public:
 
 private:
     Locale();
-    friend QX_API Locale& appLocale();
+    // appLocale() builds the one instance through this.
+    friend struct LocaleFactory;
 
     qxUtil::Error apply(unsigned lcid, const char* runtimeName);
     void recompute();
