@@ -11,10 +11,17 @@ namespace qxUtil {
 namespace {
 
 // A free area (a leaf that is not used), a rectangle's slot (a used leaf),
-// or an area split in two (both children set).
+// or an area split in two (both children set). freeW and freeH bound what
+// the subtree can still take: the largest width and the largest height of
+// its free leaves (-1 when it has none), so that a search can pass by a
+// subtree that has no room without changing where anything goes.
 struct Node {
     IntRange2d range;
     Node* child[2];
+    Node* parent;
+    int freeW;
+    int freeH;
+    long long freeArea;  // the largest area of a free leaf, -1 when none
     bool used;
 };
 
@@ -23,25 +30,26 @@ class PackTree {
 public:
     explicit PackTree(const IntRange2d& area)
         : m_nodes(sizeof(Node), 256),
-          m_root(newNode(area.startX, area.startY, area.lengthX, area.lengthY)) {}
+          m_root(newNode(nullptr, area.startX, area.startY, area.lengthX, area.lengthY)) {}
 
     // The leaf that now holds a w x h rectangle, or null when none has room.
-    // Depth first, first children first: the order of the recursive
-    // description, without its depth limit (a long run of second children
-    // would otherwise take one stack frame each).
+    // Depth first, first children first, into the first free leaf that is
+    // large enough, without recursion (a long run of second children would
+    // otherwise take one stack frame each).
     const Node* insert(int w, int h) {
         if (w < 0 || h < 0) return nullptr;
+        const long long area = static_cast<long long>(w) * h;
         m_stack.clear();
         m_stack.push_back(m_root);
         while (!m_stack.empty()) {
             Node* n = m_stack.back();
             m_stack.pop_back();
+            if (n->freeW < w || n->freeH < h || n->freeArea < area) continue;  // also used leaves
             if (n->child[0]) {
                 m_stack.push_back(n->child[1]);
                 m_stack.push_back(n->child[0]);
                 continue;
             }
-            if (n->used || n->range.lengthX < w || n->range.lengthY < h) continue;
             // The first child always takes the rectangle: it matches it on
             // the side just split, and has room on the other.
             for (;;) {
@@ -49,14 +57,17 @@ public:
                 const int dw = r.lengthX - w, dh = r.lengthY - h;
                 if (dw == 0 && dh == 0) {
                     n->used = true;
+                    n->freeW = n->freeH = -1;
+                    n->freeArea = -1;
+                    updateBounds(n->parent);
                     return n;
                 }
                 if (dw <= dh) {
-                    n->child[0] = newNode(r.startX, r.startY, r.lengthX, h);
-                    n->child[1] = newNode(r.startX, r.startY + h, r.lengthX, r.lengthY - h);
+                    n->child[0] = newNode(n, r.startX, r.startY, r.lengthX, h);
+                    n->child[1] = newNode(n, r.startX, r.startY + h, r.lengthX, r.lengthY - h);
                 } else {
-                    n->child[0] = newNode(r.startX, r.startY, w, r.lengthY);
-                    n->child[1] = newNode(r.startX + w, r.startY, r.lengthX - w, r.lengthY);
+                    n->child[0] = newNode(n, r.startX, r.startY, w, r.lengthY);
+                    n->child[1] = newNode(n, r.startX + w, r.startY, r.lengthX - w, r.lengthY);
                 }
                 n = n->child[0];
             }
@@ -65,12 +76,32 @@ public:
     }
 
 private:
-    Node* newNode(int x, int y, int w, int h) {
+    Node* newNode(Node* parent, int x, int y, int w, int h) {
         Node* n = static_cast<Node*>(m_nodes.alloc());
         n->range.set(x, y, w, h);
         n->child[0] = n->child[1] = nullptr;
+        n->parent = parent;
+        n->freeW = w;
+        n->freeH = h;
+        n->freeArea = static_cast<long long>(w) * h;
         n->used = false;
         return n;
+    }
+
+    // The bounds of n and its ancestors from their children, up to the first
+    // whose bounds stay as they were.
+    static void updateBounds(Node* n) {
+        for (; n; n = n->parent) {
+            const Node* a = n->child[0];
+            const Node* b = n->child[1];
+            const int w = a->freeW > b->freeW ? a->freeW : b->freeW;
+            const int h = a->freeH > b->freeH ? a->freeH : b->freeH;
+            const long long s = a->freeArea > b->freeArea ? a->freeArea : b->freeArea;
+            if (w == n->freeW && h == n->freeH && s == n->freeArea) return;
+            n->freeW = w;
+            n->freeH = h;
+            n->freeArea = s;
+        }
     }
 
     qx::BlockAllocator m_nodes;
