@@ -7,13 +7,17 @@ result is paired with the "std" result of the same name. Below 1.00 means
 qxbase is faster. Where there is no "std" side, the other pairs of sides in
 PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
 "convert", "qx" against "absl" where abseil is the only competitor,
-"disabled" against "enabled", "qx" against "uriparser", and "qx" against "tbb");
+"disabled" against "enabled", "qx" against "uriparser", "qx" against "tbb", and
+"qx" against "stb");
 each kind of pair gets its own table. A third competitor of the same name
 (side "absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather" or "tbb", see
 OTHERS) adds a qx/<side> column, which may have a target of its own
 (OTHER_TARGETS). Rows named in REAL_TIME, and names ending in /real_time, compare
 wall-clock time whatever --metric says. Where the results carry a throughput
 (SetBytesProcessed), a "qx GB/s" column shows ours (10^9 bytes per second).
+Where both sides report a "fill" counter (rectangle packing: the rectangles'
+area over the area enclosing them), a column per side shows it, and
+FILL_TARGETS asks ours to be at least theirs.
 
 Either run the benchmark executable, several times if asked, or read JSON
 files it wrote with --benchmark_out=FILE. Arguments after "--" go to the
@@ -46,9 +50,9 @@ OURS = "qx"
 THEIRS = "std"
 # The pairs of sides compared, (ours, theirs); the first found for a name wins.
 PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl"),
-         ("disabled", "enabled"), (OURS, "uriparser"), (OURS, "tbb")]
+         ("disabled", "enabled"), (OURS, "uriparser"), (OURS, "tbb"), (OURS, "stb")]
 # Further competitors, each reported as an extra qx/<side> column.
-OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb"]
+OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb", "stb"]
 
 # Benchmarks compared by wall-clock time whatever --metric says: their work
 # is split between threads that mostly wait for each other, so the calling
@@ -122,7 +126,12 @@ TARGETS = [
     # tbb::parallel_for with as many threads.
     ("smp_sort/indices/", 0.65, False),
     ("chunk_alg/empty/", 2.00, False),
+    # 32-byte objects from the fixed-size allocator against malloc and free.
+    ("fsalloc_", 0.33, False),
 ]
+
+# Fill targets: name prefixes whose "fill" counter must be at least theirs.
+FILL_TARGETS = ["pack/"]
 
 # Targets on an extra column: (name prefix, side of OTHERS, limit); met when
 # the qx/<side> ratio <= limit.
@@ -183,16 +192,18 @@ def samples(benchmarks, metric):
         field = ("real_time" if name.endswith("/real_time")
                  or any(name.startswith(p) for p in REAL_TIME) else metric)
         ns = float(b[field]) * UNIT_NS[b.get("time_unit", "ns")]
-        rate = b.get("bytes_per_second")
+        counters = {c: b.get(c) for c in ("bytes_per_second", "fill")}
         if b.get("run_type") == "aggregate":
             if b.get("aggregate_name") == "median":
                 medians[name] = ns
-                if rate is not None:
-                    medians[(name, "bytes_per_second")] = float(rate)
+                for c, v in counters.items():
+                    if v is not None:
+                        medians[(name, c)] = float(v)
         else:
             runs.setdefault(name, []).append(ns)
-            if rate is not None:
-                runs.setdefault((name, "bytes_per_second"), []).append(float(rate))
+            for c, v in counters.items():
+                if v is not None:
+                    runs.setdefault((name, c), []).append(float(v))
     names = list(dict.fromkeys(list(runs) + list(medians)))
     return {name: runs.get(name) or [medians[name]] for name in names}
 
@@ -246,6 +257,9 @@ def pair_up(per_run):
                 extra[side] = run_ratio(ours, other)[0]
         if (ours, "bytes_per_second") in pooled:
             extra["bytes_per_second"] = statistics.median(pooled[(ours, "bytes_per_second")])
+        if (ours, "fill") in pooled and (theirs, "fill") in pooled:
+            extra["fill"] = (statistics.median(pooled[(ours, "fill")]),
+                             statistics.median(pooled[(theirs, "fill")]))
         pairs.append((key, statistics.median(pooled[ours]), statistics.median(pooled[theirs]),
                       ratio, per, extra, sides))
     return pairs, unpaired
@@ -262,6 +276,10 @@ def verdict(key, ratio, rate=None, ours=None, theirs=None, extra=None):
         if key.startswith(prefix) and extra and side in extra:
             ok = extra[side] <= limit
             found.append(("ok" if ok else "MISSED") + " (qx/%s <= %.2f)" % (side, limit))
+    for prefix in FILL_TARGETS:
+        if key.startswith(prefix) and extra and "fill" in extra:
+            ok = extra["fill"][0] >= extra["fill"][1]
+            found.append(("ok" if ok else "MISSED") + " (fill >= theirs)")
     for prefix, least in THROUGHPUT_TARGETS:
         if key.startswith(prefix):
             ok = rate is not None and rate >= least
@@ -304,6 +322,7 @@ def print_table(pairs, markdown, out=sys.stdout):
     show_runs = any(len(pair[4]) > 1 for pair in pairs)
     others = [side for side in OTHERS if any(side in pair[5] for pair in pairs)]
     show_rate = any("bytes_per_second" in pair[5] for pair in pairs)
+    show_fill = any("fill" in pair[5] for pair in pairs)
     header = ["benchmark", ours_side, theirs_side, "%s/%s" % (ours_side, theirs_side)]
     align = ["---", "---:", "---:", "---:"]
     if show_runs:
@@ -315,6 +334,9 @@ def print_table(pairs, markdown, out=sys.stdout):
     if show_rate:
         header.append("%s GB/s" % ours_side)
         align.append("---:")
+    if show_fill:
+        header += ["%s fill" % ours_side, "%s fill" % theirs_side]
+        align += ["---:", "---:"]
     header.append("target")
     align.append("---")
     rows = []
@@ -327,6 +349,9 @@ def print_table(pairs, markdown, out=sys.stdout):
         if show_rate:
             rate = extra.get("bytes_per_second")
             row.append("%.2f" % (rate / 1e9) if rate is not None else "")
+        if show_fill:
+            fill = extra.get("fill")
+            row += ["%.3f" % fill[0], "%.3f" % fill[1]] if fill else ["", ""]
         row.append(verdict(key, ratio, extra.get("bytes_per_second"), ours, theirs, extra))
         rows.append(row)
     if markdown:

@@ -9,8 +9,9 @@
 // tree copy in nested progress phases under a progress bar, a stream far
 // larger than what it ever has mapped, kept in moveable memory, and an echo
 // server on loopback with its clients (also as the subcommands serve and
-// send), and a parallel sort under the progress bar on the multi-threaded
-// engines it installs. "qxhost run PROGRAM ARGUMENTS..." starts a program
+// send), a parallel sort under the progress bar on the multi-threaded
+// engines it installs, and random rectangles packed into one square, drawn
+// as an SVG picture. "qxhost run PROGRAM ARGUMENTS..." starts a program
 // and reports its exit code.
 #include "qxThreads.h"
 #include "qxbase.h"
@@ -733,8 +734,75 @@ bool demoSort(qxOS::AppOutput& out, bool* cancelled) {
     return ok;
 }
 
-const char* const kDemos[] = {"containers", "text",     "streams",  "files", "walk",
-                              "locations",  "progress", "moveable", "echo",  "sort"};
+// --- pack: random rectangles in one square, drawn as an SVG picture ----------
+
+// Writes the packing as an SVG picture, one pixel per unit, a colour per
+// rectangle. False when the file cannot be written.
+bool writePackingSvg(const qxString::IString& name, const qx::vector<qxUtil::IntRange2d>& rects,
+                     const qxUtil::IntRange2d& area) {
+    qxOS::FileNameStream file(name);
+    qxOS::OStream svg(file);
+    svg.format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\">\n",
+               area.lengthX, area.lengthY);
+    svg.format("<rect width=\"%d\" height=\"%d\" fill=\"#202020\"/>\n", area.lengthX, area.lengthY);
+    for (int i = 0; i < rects.size(); ++i) {
+        const qxUtil::IntRange2d& r = rects[i];
+        svg.format(
+            "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" "
+            "fill=\"hsl(%d,70%%,55%%)\" stroke=\"#202020\"/>\n",
+            r.startX, r.startY, r.lengthX, r.lengthY, i * 47 % 360);
+    }
+    svg << "</svg>\n";
+    svg.flush();
+    return !svg.error() && !file.close();
+}
+
+// Packs a few hundred rectangles of sizes drawn from the library's 48-bit
+// generator (seeded, so every run and both targets give the same picture)
+// into one square on the installed pool, checks that none overlap, prints
+// how much of the square they fill and writes the picture.
+bool demoPack(qxOS::AppOutput& out, const qxString::IString& svgName) {
+    qxUtil_srand48(29);
+    qx::vector<qxUtil::IntRange2d> rects;
+    for (int i = 0; i < 300; ++i) {
+        const int w = 4 + static_cast<int>(qxUtil_drand48() * 40);
+        const int h = 4 + static_cast<int>(qxUtil_drand48() * (i % 10 == 0 ? 90 : 30));
+        rects.push_back(qxUtil::IntRange2d(0, 0, w, h));
+    }
+    const qxUtil::IntRange2d area = qxUtil::pack(rects, false);
+    long long used = 0;
+    bool ok = true;
+    for (int i = 0; i < rects.size(); ++i) {
+        const qxUtil::IntRange2d& a = rects[i];
+        used += static_cast<long long>(a.lengthX) * a.lengthY;
+        ok = ok && a.startX >= 0 && a.startY >= 0 && a.startX + a.lengthX <= area.lengthX &&
+             a.startY + a.lengthY <= area.lengthY;
+        for (int j = i + 1; j < rects.size(); ++j) {
+            const qxUtil::IntRange2d& b = rects[j];
+            ok = ok && (a.startX >= b.startX + b.lengthX || b.startX >= a.startX + a.lengthX ||
+                        a.startY >= b.startY + b.lengthY || b.startY >= a.startY + a.lengthY);
+        }
+    }
+    const double fill =
+        static_cast<double>(used) / (static_cast<double>(area.lengthX) * area.lengthY);
+    out.info("packed %d rectangles into %d x %d on %d thread%s: %.1f%% filled%s\n", rects.size(),
+             area.lengthX, area.lengthY, qxUtil::ThreadPool::get().numThreads(),
+             out.plural(qxUtil::ThreadPool::get().numThreads()), fill * 100.0,
+             ok ? "" : ", OVERLAPPING");
+    const qxString::IString name =
+        svgName.empty() ? qxOS::Filename::join(qxOS::getTempDirectory().name(),
+                                               qxString::IString(QX_W("qxhost-pack.svg")))
+                        : svgName;
+    const bool written = writePackingSvg(name, rects, area);
+    if (written)
+        out.info("picture in %S\n", qxOS::Filename(name).nativeName().asWChar());
+    else
+        out.error("cannot write %S\n", qxOS::Filename(name).nativeName().asWChar());
+    return ok && written;
+}
+
+const char* const kDemos[] = {"containers", "text",     "streams", "files", "walk", "locations",
+                              "progress",   "moveable", "echo",    "sort",  "pack"};
 
 }  // namespace
 
@@ -772,7 +840,7 @@ int main(int argc, char** argv) {
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
                                    "containers, text, streams, files, walk, locations,\n"
-                                   "progress, moveable, echo, sort."));
+                                   "progress, moveable, echo, sort, pack."));
     const int cancelOpt = opts.addOption("cancel-after", "int");
     opts.addOptionUsage(cancelOpt, QX_W("Cancels the progress demonstration after this many files,\n"
                                         "as Ctrl-C does; the host then exits with status 3."));
@@ -780,10 +848,13 @@ int main(int argc, char** argv) {
     opts.addOptionUsage(traceOpt, QX_W("Shows the trace of the walk demonstration."));
     const int mibOpt = opts.addOption("moveable-mib", "int");
     opts.addOptionUsage(mibOpt, QX_W("How many MiB the moveable demonstration streams (2048)."));
+    const int svgOpt = opts.addOption("svg", "outputfile");
+    opts.addOptionUsage(svgOpt, QX_W("Where the pack demonstration draws its packing\n"
+                                     "(qxhost-pack.svg in the temporary directory)."));
     const int profileOpt = opts.addOption("profile", nullptr);
     opts.addOptionUsage(profileOpt, QX_W("Reports the share of time each demonstration took."));
     qx::vector<qxString::IString> chosen;
-    qxString::IString fileName;
+    qxString::IString fileName, svgName;
     bool wantHelp = false, wantTrace = false, wantProfile = false;
     int cancelAfter = -1;
     unsigned long long moveableMiB = 2048;
@@ -796,6 +867,7 @@ int main(int argc, char** argv) {
         if (index == profileOpt) wantProfile = true;
         if (index == mibOpt) moveableMiB = std::strtoull(opts.getResultArg(r, 0).asUTF8(), nullptr, 10);
         if (index == read) fileName = opts.getResultArg(r, 0);
+        if (index == svgOpt) svgName = opts.getResultArg(r, 0);
         if (index == only) opts.getResultArgs(r, chosen);
     }
     qx::vector<qxString::IString> rest;
@@ -860,6 +932,7 @@ int main(int argc, char** argv) {
     run(kDemos[7], [&] { return demoMoveable(out, moveableMiB); });
     run(kDemos[8], [&] { return demoEcho(out); });
     run(kDemos[9], [&] { return demoSort(out, &cancelled); });
+    run(kDemos[10], [&] { return demoPack(out, svgName); });
     if (wantProfile) {
         qxOS::DebugChannel report;
         report.enable(true);

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ ccache python3
   libgtest-dev googletest libbenchmark-dev libabsl-dev libxxhash-dev libicu-dev libfmt-dev
-  liburiparser-dev libasio-dev libtbb-dev
+  liburiparser-dev libasio-dev libtbb-dev libstb-dev
   g++-mingw-w64-x86-64-posix wine64
   clang-14 libclang-rt-14-dev
 )

@@ -30,6 +30,15 @@
 // Wide literal in the library's wide unit: QX_W("text").
 #define QX_W(s) QX_WIDE_LITERAL(s)
 
+// 1 where the C runtime lacks the drand48 family and the library exports its
+// own under those names (Windows); 0 where the C library has it (see
+// Components/Base/Utility/qxRand48.h).
+#if defined(_WIN32)
+#    define QX_EXPORTS_RAND48 1
+#else
+#    define QX_EXPORTS_RAND48 0
+#endif
+
 namespace qx {
 
 // Wide text is UTF-16 on every target: wchar_t where that is 16 bits (Windows),

@@ -58,6 +58,11 @@
 #include "tcp/qxTcpAddress.h"
 #include "tcp/qxTcpSocket.h"
 #include "tcp/qxTcpServer.h"
+#include "Components/Base/Utility/qxIntRange.h"
+#include "Components/Base/Utility/qxRand48.h"
+#include "Components/Base/Utility/qxPack.h"
+#include "os/memory/qxFSAllocator.h"
+#include "os/memory/qxVirtualMemory.h"
 #include "qxBuildInfo.h"
 #include "qxDefs.h"
 
