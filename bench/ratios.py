@@ -7,10 +7,11 @@ result is paired with the "std" result of the same name. Below 1.00 means
 qxbase is faster. Where there is no "std" side, the other pairs of sides in
 PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
 "convert", "qx" against "absl" where abseil is the only competitor,
-"disabled" against "enabled", "qx" against "uriparser", and "qx" against "tbb");
+"disabled" against "enabled", "qx" against "uriparser", "qx" against "tbb", and
+"qx" against "vector_bool");
 each kind of pair gets its own table. A third competitor of the same name
-(side "absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather" or "tbb", see
-OTHERS) adds a qx/<side> column, which may have a target of its own
+(side "absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb" or
+"bitset", see OTHERS) adds a qx/<side> column, which may have a target of its own
 (OTHER_TARGETS). Rows named in REAL_TIME, and names ending in /real_time, compare
 wall-clock time whatever --metric says. Where the results carry a throughput
 (SetBytesProcessed), a "qx GB/s" column shows ours (10^9 bytes per second).
@@ -46,9 +47,9 @@ OURS = "qx"
 THEIRS = "std"
 # The pairs of sides compared, (ours, theirs); the first found for a name wins.
 PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl"),
-         ("disabled", "enabled"), (OURS, "uriparser"), (OURS, "tbb")]
+         ("disabled", "enabled"), (OURS, "uriparser"), (OURS, "tbb"), (OURS, "vector_bool")]
 # Further competitors, each reported as an extra qx/<side> column.
-OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb"]
+OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb", "bitset"]
 
 # Benchmarks compared by wall-clock time whatever --metric says: their work
 # is split between threads that mostly wait for each other, so the calling
@@ -122,12 +123,15 @@ TARGETS = [
     # tbb::parallel_for with as many threads.
     ("smp_sort/indices/", 0.65, False),
     ("chunk_alg/empty/", 2.00, False),
+    # Bit fields against std::vector<bool> (and std::bitset, below).
+    ("bits_", 1.00, False),
 ]
 
 # Targets on an extra column: (name prefix, side of OTHERS, limit); met when
 # the qx/<side> ratio <= limit.
 OTHER_TARGETS = [
     ("smp_sort/indices/", "tbb", 1.20),
+    ("bits_", "bitset", 1.00),
 ]
 
 # Difference targets: (name prefix, most nanoseconds ours may take beyond
