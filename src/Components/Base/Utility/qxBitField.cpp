@@ -1,13 +1,13 @@
 #include "Components/Base/Utility/qxBitField.h"
 
+#include "Components/Base/Utility/qxBitCount.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace qxUtil {
 
 namespace {
-
-using u64 = unsigned long long;
 
 int wordsFor(int bits) {
     return bits / 32 + (bits % 32 != 0 ? 1 : 0);
@@ -18,75 +18,21 @@ unsigned int tailMask(int bits) {
     return (1u << (bits % 32)) - 1u;
 }
 
-// The parallel bit count of two words at once, left as eight byte counts of
-// at most 8 each, so that up to 31 of them can be summed bytewise before a
-// byte overflows.
-inline u64 byteCounts(u64 x) {
-    x = x - ((x >> 1) & 0x5555555555555555ull);
-    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
-    return (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-}
-
-// The sum of eight byte counts of at most 255 each.
-inline int sumBytes(u64 x) {
-    x = (x & 0x00FF00FF00FF00FFull) + ((x >> 8) & 0x00FF00FF00FF00FFull);
-    return static_cast<int>((x * 0x0001000100010001ull) >> 48);
-}
-
-struct And {
-    u64 operator()(u64 a, u64 b) const { return a & b; }
-};
-struct Or {
-    u64 operator()(u64 a, u64 b) const { return a | b; }
-};
-struct Xor {
-    u64 operator()(u64 a, u64 b) const { return a ^ b; }
-};
-
-// a[i] = op(a[i], b[i]) for n words, returning the set bits of the result.
-// Two words at a time, the byte counts of 30 pairs summed before they are
-// added up; the compiler turns the inner loop into vector code.
-template <class Op>
-int combineAndCount(unsigned int* a, const unsigned int* b, int n, Op op) {
-    constexpr int kBlock = 30;
-    int total = 0;
-    const int pairs = n / 2;
-    for (int p = 0; p < pairs;) {
-        const int end = std::min(pairs, p + kBlock);
-        u64 acc = 0;
-        for (; p < end; ++p) {
-            u64 x, y;
-            std::memcpy(&x, a + 2 * p, sizeof x);
-            std::memcpy(&y, b + 2 * p, sizeof y);
-            x = op(x, y);
-            std::memcpy(a + 2 * p, &x, sizeof x);
-            acc += byteCounts(x);
-        }
-        total += sumBytes(acc);
-    }
-    for (int i = 2 * pairs; i < n; ++i) {
-        a[i] = static_cast<unsigned int>(op(a[i], b[i]));
-        total += popCount(a[i]);
-    }
-    return total;
-}
-
 // Combines words with other word by word and returns the set bits among the
 // first numBits. The whole words are combined and counted in one pass; a
 // partial last word is combined whole but counted only up to numBits. Words
 // other lacks act as 0 (AND clears, the others keep).
-template <class Op>
 int combineWords(qx::vector<unsigned int>& words, int numBits,
-                 const qx::vector<unsigned int>& other, Op op, bool missingClears) {
+                 const qx::vector<unsigned int>& other, detail::BitOp op) {
     const int n = words.size();
     const int common = std::min(n, other.size());
     const int wholeWords = numBits / 32;
     const int full = std::min(wholeWords, common);
     unsigned int* a = words.data();
     const unsigned int* b = other.data();
-    int count = combineAndCount(a, b, full, op);
-    for (int i = full; i < common; ++i) a[i] = static_cast<unsigned int>(op(a[i], b[i]));
-    if (missingClears)
+    int count = detail::combineAndCount(a, b, full, op);
+    if (common > full) detail::combineAndCount(a + full, b + full, common - full, op);
+    if (op == detail::BitOp::And)
         for (int i = common; i < n; ++i) a[i] = 0;
     for (int i = full; i < wholeWords; ++i) count += popCount(a[i]);
     if (numBits % 32) count += popCount(a[wholeWords] & tailMask(numBits));
@@ -108,17 +54,17 @@ bool BitField::operator==(const BitField& other) const {
 }
 
 BitField& BitField::operator&=(const BitField& other) {
-    m_numSet = combineWords(m_words, m_numBits, other.m_words, And(), true);
+    m_numSet = combineWords(m_words, m_numBits, other.m_words, detail::BitOp::And);
     return *this;
 }
 
 BitField& BitField::operator|=(const BitField& other) {
-    m_numSet = combineWords(m_words, m_numBits, other.m_words, Or(), false);
+    m_numSet = combineWords(m_words, m_numBits, other.m_words, detail::BitOp::Or);
     return *this;
 }
 
 BitField& BitField::operator^=(const BitField& other) {
-    m_numSet = combineWords(m_words, m_numBits, other.m_words, Xor(), false);
+    m_numSet = combineWords(m_words, m_numBits, other.m_words, detail::BitOp::Xor);
     return *this;
 }
 

@@ -51,6 +51,15 @@ const Color Color::red(1.0f, 0.0f, 0.0f, 1.0f);
 const Color Color::green(0.0f, 1.0f, 0.0f, 1.0f);
 const Color Color::blue(0.0f, 0.0f, 1.0f, 1.0f);
 
+Color::Color(const Color8& c) {
+    c.getRGBA(m_c[0], m_c[1], m_c[2], m_c[3]);
+}
+
+Color& Color::operator=(const Color8& c) {
+    c.getRGBA(m_c[0], m_c[1], m_c[2], m_c[3]);
+    return *this;
+}
+
 int Color::compare(const Color& o) const {
     return compareChannels(m_c, o.m_c);
 }

@@ -27,7 +27,7 @@ public:
     Color() : m_c{0.0f, 0.0f, 0.0f, 1.0f} {}
     Color(float r, float g, float b, float a) : m_c{r, g, b, a} {}
     explicit Color(const float* rgba) : m_c{rgba[0], rgba[1], rgba[2], rgba[3]} {}
-    Color(const Color8& c) { *this = c; }
+    Color(const Color8& c);
     Color& operator=(const Color8& c);
 
     void set(float r, float g, float b, float a) {
@@ -106,11 +106,6 @@ public:
 private:
     unsigned char m_c[4];
 };
-
-inline Color& Color::operator=(const Color8& c) {
-    c.getRGBA(m_c[0], m_c[1], m_c[2], m_c[3]);
-    return *this;
-}
 
 // Hue in degrees.
 struct HSV {
