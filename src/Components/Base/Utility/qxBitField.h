@@ -55,13 +55,16 @@ public:
     bool operator==(const BitField& other) const;
     bool operator!=(const BitField& other) const { return !(*this == other); }
 
-    bool testBit(int i) const { return (m_words.data()[i >> 5] >> (i & 31)) & 1u; }
+    // Unsigned indexing spares a sign extension on the hot path.
+    bool testBit(int i) const {
+        return (m_words.data()[static_cast<unsigned int>(i) >> 5] >> (i & 31)) & 1u;
+    }
     bool operator[](int i) const { return testBit(i); }
     BitRef operator[](int i) { return BitRef(this, i); }
 
     // The count moves only when the bit changes.
     BitField& setBit(int i, bool value) {
-        unsigned int& w = m_words.data()[i >> 5];
+        unsigned int& w = m_words.data()[static_cast<unsigned int>(i) >> 5];
         const unsigned int shift = static_cast<unsigned int>(i & 31);
         const unsigned int changed = ((w >> shift) & 1u) ^ static_cast<unsigned int>(value);
         w ^= changed << shift;
