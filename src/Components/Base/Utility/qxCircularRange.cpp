@@ -14,8 +14,10 @@ struct Span {
 
 const Span kEmpty = {-1, -1};
 
-// The canonical ends of (first, last) modulo m.
+// The canonical ends of (first, last) modulo m. Without positions (a range
+// made by the one-element constructor with modulus 0) there is nothing.
 Span canon(int first, int last, int m) {
+    if (m < 1) return kEmpty;
     Span s = {first % m, last % m};
     if (s.last + 1 == s.first) s = {0, m - 1};
     return s;
@@ -242,6 +244,8 @@ void CircularRange::subtract(const CircularRange& b, CircularRange& out1,
     if (!isWrapped() && !b.isWrapped()) {
         spanSubtract(Span{m_first, m_last}, Span{b.m_first, b.m_last}, m_mod, r1, r2);
     } else if (isWrapped() && b.isWrapped()) {
+        // Only b's unwrapped copy is taken: where the two cover the whole
+        // circle, b's positions a turn further on stay in the result.
         spanSubtract(unwrapped(*this), unwrapped(b), m2, r1, r2);
     } else if (isWrapped()) {
         const Span u = unwrapped(*this), l = low(b), h = high(b);

@@ -53,8 +53,9 @@ public:
         if (!isWrapped()) return m_first <= v && v <= m_last;
         return (m_first <= v && v <= m_last + m_mod) || (m_first - m_mod <= v && v <= m_last);
     }
-    // Some doubled-space copy of this range holds some copy of b. An invalid
-    // range contains nothing and is contained in nothing.
+    // Some doubled-space copy of this range holds some copy of b (so the
+    // full range, whose copies meet at m, holds no wrapped range). An
+    // invalid range contains nothing and is contained in nothing.
     bool contains(const CircularRange& b) const;
     // Some copy of this range overlaps some copy of b; never for an invalid
     // range, so subtract leaves an invalid range alone.

@@ -92,6 +92,12 @@ TEST(CircularRange, CanonicalFormAndQueries) {
     // No positions, no range (rather than a division by zero).
     EXPECT_FALSE(CircularRange(1, 2, 0).valid());
     EXPECT_FALSE(CircularRange().valid());
+    // A one-element range on no positions: meaningless, but no division by 0.
+    CircularRange zero(3, 0), o1, o2;
+    zero.overlaps(zero);
+    zero.subtract(zero, o1, o2);
+    zero.merge(CircularRange(4, 0));
+    zero.intersect(CircularRange(4, 0));
 
     const CircularRange w(8, 2, 10);
     EXPECT_TRUE(w.isWrapped());
