@@ -7,11 +7,11 @@ result is paired with the "std" result of the same name. Below 1.00 means
 qxbase is faster. Where there is no "std" side, the other pairs of sides in
 PAIRS are tried in order ("qx" against "icu" or "int", "cached" against
 "convert", "qx" against "absl" where abseil is the only competitor,
-"disabled" against "enabled", "qx" against "uriparser", "qx" against "tbb", and
-"qx" against "stb");
+"disabled" against "enabled", "qx" against "uriparser", "qx" against "tbb",
+"qx" against "stb" and "qx" against "vector_bool");
 each kind of pair gets its own table. A third competitor of the same name
-(side "absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather" or "tbb", see
-OTHERS) adds a qx/<side> column, which may have a target of its own
+(side "absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb" or
+"bitset", see OTHERS) adds a qx/<side> column, which may have a target of its own
 (OTHER_TARGETS). Rows named in REAL_TIME, and names ending in /real_time, compare
 wall-clock time whatever --metric says. Where the results carry a throughput
 (SetBytesProcessed), a "qx GB/s" column shows ours (10^9 bytes per second).
@@ -50,9 +50,10 @@ OURS = "qx"
 THEIRS = "std"
 # The pairs of sides compared, (ours, theirs); the first found for a name wins.
 PAIRS = [(OURS, THEIRS), (OURS, "icu"), (OURS, "int"), ("cached", "convert"), (OURS, "absl"),
-         ("disabled", "enabled"), (OURS, "uriparser"), (OURS, "tbb"), (OURS, "stb")]
+         ("disabled", "enabled"), (OURS, "uriparser"), (OURS, "tbb"), (OURS, "stb"),
+         (OURS, "vector_bool")]
 # Further competitors, each reported as an extra qx/<side> column.
-OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb", "stb"]
+OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb", "stb", "bitset"]
 
 # Benchmarks compared by wall-clock time whatever --metric says: their work
 # is split between threads that mostly wait for each other, so the calling
@@ -128,6 +129,8 @@ TARGETS = [
     ("chunk_alg/empty/", 2.00, False),
     # 32-byte objects from the fixed-size allocator against malloc and free.
     ("fsalloc_", 0.33, False),
+    # Bit fields against std::vector<bool> (and std::bitset, below).
+    ("bits_", 1.00, False),
 ]
 
 # Fill targets: name prefixes whose "fill" counter must be at least theirs.
@@ -137,6 +140,7 @@ FILL_TARGETS = ["pack/"]
 # the qx/<side> ratio <= limit.
 OTHER_TARGETS = [
     ("smp_sort/indices/", "tbb", 1.20),
+    ("bits_", "bitset", 1.00),
 ]
 
 # Difference targets: (name prefix, most nanoseconds ours may take beyond

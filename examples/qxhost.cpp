@@ -10,9 +10,9 @@
 // larger than what it ever has mapped, kept in moveable memory, and an echo
 // server on loopback with its clients (also as the subcommands serve and
 // send), a parallel sort under the progress bar on the multi-threaded
-// engines it installs, and random rectangles packed into one square, drawn
-// as an SVG picture. "qxhost run PROGRAM ARGUMENTS..." starts a program
-// and reports its exit code.
+// engines it installs, random rectangles packed into one square, drawn as
+// an SVG picture, and circular ranges, a bit field and colours. "qxhost run
+// PROGRAM ARGUMENTS..." starts a program and reports its exit code.
 #include "qxThreads.h"
 #include "qxbase.h"
 
@@ -801,8 +801,57 @@ bool demoPack(qxOS::AppOutput& out, const qxString::IString& svgName) {
     return ok && written;
 }
 
+// Numeric values: sectors of a compass in 10-degree steps, kept as
+// disjoint circular ranges; the primes below 100,000 from a sieve in a bit
+// field; a colour picker whose hue survives a trip through grey.
+bool demoNumeric(qxOS::AppOutput& out) {
+    using qxUtil::CircularRange;
+    const int steps = 36;  // 10 degrees each
+    qx::vector<CircularRange> watched;
+    qxUtil::merge(watched, CircularRange(33, 2, steps));  // 330 to 29 degrees, across north
+    qxUtil::merge(watched, CircularRange(9, 12, steps));
+    qxUtil::merge(watched, CircularRange(3, 5, steps));  // joins the first
+    qxUtil::subtract(watched, CircularRange(0, 0, steps));  // not due north
+    qxString::CString sectors;
+    int covered = 0;
+    for (const CircularRange& r : watched) {
+        qxString::CString sector;
+        sector.format(" %d-%d", r.first() * 10, r.last() * 10 + 9);
+        sectors += sector;
+        covered += r.size();
+    }
+    out.info("compass sectors (degrees):%s, %d steps; 180 degrees is %d steps away\n",
+             sectors.asChar(), covered, watched[0].distance(18));
+
+    const int n = 100000;
+    qxUtil::BitField composite(n);
+    composite.setBit(0, true).setBit(1, true);
+    for (int i = 2; i * i < n; ++i)
+        if (!composite[i])
+            for (int j = i * i; j < n; j += i) composite[j] = true;
+    const int primes = n - composite.numBitsSet();
+    out.info("%d primes below %d (a %d-word bit field)\n", primes, n, composite.bits().size());
+
+    qxUtil::HSV hsv;
+    qxUtil::RGBtoHSV(qxUtil::Color8(255, 140, 0, 255), &hsv);
+    const float hue = hsv.hue;
+    hsv.saturation = 0;  // the picker drags saturation to grey...
+    qxUtil::Color grey;
+    qxUtil::HSVtoRGB(hsv, grey);
+    qxUtil::RGBtoHSV(grey, &hsv);  // ...and the hue stays put
+    hsv.saturation = 1;
+    qxUtil::Color back;
+    qxUtil::HSVtoRGB(hsv, back);
+    const qxUtil::Color8 bytes(back);
+    out.info("dark orange: hue %.1f, through grey and back: hue %.1f, #%02X%02X%02X\n",
+             static_cast<double>(hue), static_cast<double>(hsv.hue), bytes[0], bytes[1], bytes[2]);
+    return watched.size() == 3 && covered == 12 && primes == 9592 && hsv.hue == hue &&
+           bytes == qxUtil::Color8(255, 140, 0, 255);
+}
+
 const char* const kDemos[] = {"containers", "text",     "streams", "files", "walk", "locations",
-                              "progress",   "moveable", "echo",    "sort",  "pack"};
+                              "progress",   "moveable", "echo",    "sort",  "pack",
+                              "numeric"};
 
 }  // namespace
 
@@ -840,7 +889,7 @@ int main(int argc, char** argv) {
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
                                    "containers, text, streams, files, walk, locations,\n"
-                                   "progress, moveable, echo, sort, pack."));
+                                   "progress, moveable, echo, sort, pack, numeric."));
     const int cancelOpt = opts.addOption("cancel-after", "int");
     opts.addOptionUsage(cancelOpt, QX_W("Cancels the progress demonstration after this many files,\n"
                                         "as Ctrl-C does; the host then exits with status 3."));
@@ -933,6 +982,7 @@ int main(int argc, char** argv) {
     run(kDemos[8], [&] { return demoEcho(out); });
     run(kDemos[9], [&] { return demoSort(out, &cancelled); });
     run(kDemos[10], [&] { return demoPack(out, svgName); });
+    run(kDemos[11], [&] { return demoNumeric(out); });
     if (wantProfile) {
         qxOS::DebugChannel report;
         report.enable(true);
