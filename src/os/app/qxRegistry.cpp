@@ -208,7 +208,8 @@ public:
     void openKey(const IString& path, bool absolute) override {
         if (!absolute) return openKey(path);
         const int hive = checkAbsolute(path);
-        const IString sub = qxUtil::join(subkeyPieces(splitPath(path)));
+        const qx::vector<IString> pieces = splitPath(path);
+        const IString sub = joinPieces(pieces, 1, pieces.size());
         KeyGuard key;
         if (const int rc = qx::sys::regOpenKey(qx::sys::regHiveKey(hive), sub.asChar(), m_access,
                                                key.out()))
@@ -230,9 +231,7 @@ public:
                             rc);
             return moveTo(key, m_hive, hiveName);
         }
-        qx::vector<IString> parent = subkeyPieces(pieces);
-        parent.pop_back();
-        const IString parentPath = qxUtil::join(parent);
+        const IString parentPath = joinPieces(pieces, 1, pieces.size() - 1);
         if (const int rc = qx::sys::regOpenKey(hiveKey, parentPath.asChar(), m_access, key.out()))
             throw Error(1, "Error opening parent key of %S due to Windows error %d",
                         m_keyPath.asWChar(), rc);
@@ -252,7 +251,7 @@ public:
         if (!absolute) return createKey(path, className);
         const int hive = checkAbsolute(path);
         // The text after the hive name and its separator.
-        const IString& first = splitPath(path)[0];
+        const IString first = splitPath(path)[0];
         const unsigned at = path.find(first) + first.length() + 1;
         const IString sub = at < path.length() ? path.substr(at) : IString();
         KeyGuard key;
@@ -390,13 +389,12 @@ private:
         return hive;
     }
 
-    // The pieces after the hive name, each followed by a separator but the
-    // last, ready for join.
-    static qx::vector<IString> subkeyPieces(const qx::vector<IString>& pieces) {
-        qx::vector<IString> out;
-        for (int i = 1; i < pieces.size(); ++i) {
-            if (i > 1) out.back() += static_cast<qx::WChar>('\\');
-            out.push_back(pieces[i]);
+    // Pieces [from, to) joined with '\\'.
+    static IString joinPieces(const qx::vector<IString>& pieces, int from, int to) {
+        IString out;
+        for (int i = from; i < to; ++i) {
+            if (i > from) out += static_cast<qx::WChar>('\\');
+            out += pieces[i];
         }
         return out;
     }
