@@ -212,12 +212,14 @@ public:
             }
             if (!ok) return m_lines.number();
         }
-        return meta && !ended ? m_lines.number() + 1 : 0;
+        // No section at all, or no end after a beginning: cut short.
+        return !key || (meta && !ended) ? m_lines.number() + 1 : 0;
     }
 
 private:
     bool metadata(Cursor& c, RegFileKey* key, bool* ended) {
         if (c.take("end", false)) return (*ended = c.restIsBlank());
+        if (c.take("begin", false)) return !key && c.restIsBlank();
         if (!key) return false;
         if (c.take("time=", false)) {
             uint64_t t = 0;
@@ -534,7 +536,7 @@ std::unique_ptr<RegFileKey> regParseFile(const char* bytes, size_t size, const R
 
 std::string regWriteFile(const RegFileKey& root) {
     RegText out = ascii(kHeader);
-    out += QX_W("\r\n\r\n");
+    out += QX_W("\r\n;qx:begin\r\n\r\n");
     writeKey(out, root, root.name);
     out += QX_W(";qx:end\r\n");
     std::string bytes("\xFF\xFE", 2);

@@ -10,9 +10,10 @@
 // data wrapped before column 80 with ",\" and two spaces. Each section also
 // carries the key's last-write time and class in comment lines of the form
 // ";qx:time=<16 hex digits>" and ";qx:class="<text>"", which the editor
-// skips, and the file ends with ";qx:end"; a file that holds any ";qx:"
-// line must end with that line, so a cut-off copy of a file written here
-// never reads as complete.
+// skips; ";qx:begin" follows the header and ";qx:end" ends the file. A file
+// that holds any ";qx:" line must end with that line, and every file needs
+// a section, so a cut-off copy of a file written here never reads as
+// complete.
 //
 // Read: UTF-16LE with a byte-order mark or UTF-8 (strictly, with or without
 // one). Text strings take the escapes \\ \" \n \r and \0; blank lines and
