@@ -261,12 +261,21 @@ public:
         moveTo(key, hive, path);
     }
 
+    // The buffers are sized from the last refresh; when another object or
+    // process has since made a longer name or value (234), they are sized
+    // again from fresh information and the same item asked once more.
     void getSubkeys(qx::vector<IString>& names) const override {
         if (!m_key) throw Error(4, "Cannot get list of subkeys without a current open key");
-        std::unique_ptr<char[]> name(new char[m_info.maxSubkeyLength + 1]);
+        qx::sys::RegKeyInfo info = m_info;
+        std::unique_ptr<char[]> name(new char[info.maxSubkeyLength + 1]);
         for (uint32_t i = 0;; ++i) {
-            uint32_t length = m_info.maxSubkeyLength + 1;
-            const int rc = qx::sys::regEnumKey(m_key, i, name.get(), &length);
+            uint32_t length = info.maxSubkeyLength + 1;
+            int rc = qx::sys::regEnumKey(m_key, i, name.get(), &length);
+            if (rc == qx::sys::kErrorMoreData && grown(&info)) {
+                name.reset(new char[info.maxSubkeyLength + 1]);
+                length = info.maxSubkeyLength + 1;
+                rc = qx::sys::regEnumKey(m_key, i, name.get(), &length);
+            }
             if (rc == qx::sys::kErrorNoMoreItems) return;
             if (rc)
                 throw Error(1, "Error enumerating the %d'th subkey of %S due to Windows error %d",
@@ -277,29 +286,48 @@ public:
 
     void getValues(qx::vector<qxRegistryValue>& values) const override {
         if (!m_key) throw Error(4, "Cannot get list of values without a current open key");
-        std::unique_ptr<char[]> name(new char[m_info.maxValueNameLength + 1]);
-        std::unique_ptr<unsigned char[]> data(new unsigned char[m_info.maxValueLength + 1]);
+        qx::sys::RegKeyInfo info = m_info;
+        std::unique_ptr<char[]> name;
+        std::unique_ptr<unsigned char[]> data;
+        const auto size = [&] {
+            name.reset(new char[info.maxValueNameLength + 1]);
+            data.reset(new unsigned char[info.maxValueLength + 1]);
+        };
+        size();
         for (uint32_t i = 0;; ++i) {
-            uint32_t nameLength = m_info.maxValueNameLength + 1, type = 0,
-                     size = m_info.maxValueLength;
-            const int rc =
-                qx::sys::regEnumValue(m_key, i, name.get(), &nameLength, &type, data.get(), &size);
+            uint32_t nameLength, type = 0, length;
+            int rc;
+            for (bool again = true;; again = false) {
+                nameLength = info.maxValueNameLength + 1;
+                length = info.maxValueLength;
+                rc = qx::sys::regEnumValue(m_key, i, name.get(), &nameLength, &type, data.get(),
+                                           &length);
+                if (rc != qx::sys::kErrorMoreData || !again || !grown(&info)) break;
+                size();
+            }
             if (rc == qx::sys::kErrorNoMoreItems) return;
             if (rc)
                 throw Error(2, "Error enumerating the %d'th value of %S due to Windows error %d",
                             static_cast<int>(i + 1), m_keyPath.asWChar(), rc);
             values.push_back(qxRegistryValue(IString(name.get()), typeOfListed(type), data.get(),
-                                             size));
+                                             length));
         }
     }
 
     void getValue(qxRegistryValue& value) const override {
         if (!m_key) throw Error(4, "Cannot get value without a current open key");
-        const uint32_t room = m_info.maxValueLength + 1;
+        uint32_t room = m_info.maxValueLength + 1;
         std::unique_ptr<unsigned char[]> data(new unsigned char[room + 1]);
         uint32_t type = 0, size = room;
-        if (const int rc = qx::sys::regQueryValue(m_key, value.getName().asChar(), &type,
-                                                  data.get(), &size))
+        const char* name = value.getName().asChar();
+        int rc = qx::sys::regQueryValue(m_key, name, &type, data.get(), &size);
+        if (rc == qx::sys::kErrorMoreData) {
+            // Longer than any value was at the last refresh: size says how long.
+            room = size;
+            data.reset(new unsigned char[room + 1]);
+            rc = qx::sys::regQueryValue(m_key, name, &type, data.get(), &size);
+        }
+        if (rc)
             throw Error(2, "Cannot get value %S under key %S due to Windows error %d",
                         value.getName().asWChar(), m_keyPath.asWChar(), rc);
         value.setType(typeOfRead(type));
@@ -375,6 +403,21 @@ private:
         IString className;
         qx::sys::RegKeyInfo info;
     };
+
+    // Fresh key information in *info, when it allows longer names or data
+    // than *info did.
+    bool grown(qx::sys::RegKeyInfo* info) const {
+        char cls[256];
+        uint32_t length = sizeof cls;
+        qx::sys::RegKeyInfo now = {};
+        if (qx::sys::regQueryInfoKey(m_key, cls, &length, &now) ||
+            (now.maxSubkeyLength <= info->maxSubkeyLength &&
+             now.maxValueNameLength <= info->maxValueNameLength &&
+             now.maxValueLength <= info->maxValueLength))
+            return false;
+        *info = now;
+        return true;
+    }
 
     void requireKey() const {
         if (!m_key) throw Error(4, "Cannot return property of key without an open key");
