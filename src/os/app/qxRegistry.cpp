@@ -77,7 +77,7 @@ void qxRegistryValue::setData(unsigned int v) {
 
 void qxRegistryValue::setData(const unsigned char* bytes, unsigned long size) {
     // Only where unsigned long is 64 bits (not Windows) can this be too big.
-    if (static_cast<unsigned long long>(size) > 0xFFFFFFFFull)
+    if (static_cast<unsigned long long>(size) >> 32)
         throw Error(1, "Data of %llu bytes is too large for a registry value",
                     static_cast<unsigned long long>(size));
     assignData(bytes, static_cast<uint32_t>(size));
