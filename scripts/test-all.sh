@@ -28,6 +28,14 @@ cmake --build build/windows-example
 export WINEPREFIX=$PWD/build/windows/.wineprefix
 wineserver -p
 trap 'WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true' EXIT
+# A hive file written by the Linux tests, imported with Wine's own regedit and
+# read back value by value with reg query and regedit's export.
+check=$(mktemp --suffix=.reg)
+QX_REGEDIT_CHECK_FILE=$check build/linux-debug/bin/app_test \
+  --gtest_filter=RegistryStore.WritesAFileForTheEditor
+python3 scripts/regedit-check.py cmake/wine-run.sh "$check" \
+  'HKEY_CURRENT_USER\Software\qxbase-regedit-check'
+rm -f "$check"
 wine_host() {
   WINEPATH="Z:${PWD//\//\\}\\build\\windows-install\\bin" \
     cmake/wine-run.sh build/windows-example/qxhost.exe "$@"

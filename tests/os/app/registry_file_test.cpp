@@ -11,6 +11,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -358,6 +359,55 @@ TEST_F(RegistryStore, TextThroughTheLocale) {
     const std::u16string text = fileText(read("HKEY_CURRENT_USER.reg"));
     EXPECT_NE(text.find(u"[HKEY_CURRENT_USER\\\u20ac\u20ac]"), std::u16string::npos);
     EXPECT_NE(text.find(u"\"pr\u00eex\"=\"\u20ac 5\""), std::u16string::npos);
+}
+
+// Values of every type under one key, for the registry editor to import
+// (scripts/test-all.sh imports the file into a Wine prefix with Wine's own
+// regedit and reads every value back): written to $QX_REGEDIT_CHECK_FILE
+// when that is set.
+TEST_F(RegistryStore, WritesAFileForTheEditor) {
+    const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+    const bool utf8 = std::setlocale(LC_CTYPE, "C.UTF-8") || std::setlocale(LC_CTYPE, "en_US.UTF-8");
+    {
+        qxRegistry r(path("HKEY_CURRENT_USER"));
+        r.createKey(path("Software\\qxbase-regedit-check"), false, path("Check"));
+        const auto put = [&](const char* name, qxRegistryValue v) { r.setValue(path(name), v); };
+        using V = qxRegistryValue;
+        std::string binary;
+        for (int i = 0; i < 200; ++i) binary.push_back(static_cast<char>(i * 37));
+        const auto raw = [](const std::string& b) {
+            return reinterpret_cast<const unsigned char*>(b.data());
+        };
+        put("", V(IString(), V::Text, path("the default")));
+        put("text", V(IString(), V::Text, path("plain text")));
+        put("quotes \"and\" back\\slashes", V(IString(), V::Text, path("C:\\dir\\\"x\"")));
+        put("empty", V(IString(), V::Text, IString()));
+        put("accented", V(IString(), V::Text, path(utf8 ? "caf\xC3\xA9 na\xC3\xAFve" : "cafe")));
+        put("euro", V(IString(), V::Text, path(utf8 ? "5 \xE2\x82\xAC" : "5 EUR")));
+        put("expand", V(IString(), V::ExpandText, path("%SystemRoot%\\system32")));
+        put("dword", V(IString(), V::DWord, 0xDEADBEEFu));
+        put("dword le", V(IString(), V::DWordLittleEndian, 1u));
+        put("dword be", V(IString(), V::DWordBigEndian, 0x01020304u));
+        put("binary", V(IString(), V::Bytes, raw(binary), binary.size()));
+        put("binary empty", V(IString(), V::Bytes));
+        const std::string multi("alpha\0\0beta\0gamma\0\0", 19);
+        put("multi", V(IString(), V::MultiText, raw(multi), multi.size()));
+        put("none", V(IString(), V::NoType, raw(binary), 5));
+        put("none empty", V(IString(), V::NoType));
+        put("link", V(IString(), V::Link, raw(binary), 8));
+        put("resources", V(IString(), V::ResourceList, raw(binary), 30));
+        r.createKey(path("sub key\\deeper [1]"), false);
+        put("in deeper", V(IString(), V::DWord, 42u));
+        r.createKey(path("HKEY_CURRENT_USER\\Software\\qxbase-regedit-check\\empty key"), true);
+    }
+    std::setlocale(LC_CTYPE, saved.c_str());
+    const std::string bytes = read("HKEY_CURRENT_USER.reg");
+    size_t bad = 0;
+    ASSERT_TRUE(parse(bytes, &bad)) << "line " << bad;
+    if (const char* out = std::getenv("QX_REGEDIT_CHECK_FILE")) {
+        std::ofstream(out, std::ios::binary) << bytes;
+        EXPECT_TRUE(std::filesystem::exists(out));
+    }
 }
 
 #endif
