@@ -50,8 +50,9 @@ std::unique_ptr<qxRegistry> keyOf(int n) {
     const fs::path dir = qxbench::scratchDirectory() / ("registry" + std::to_string(n));
     if (!fs::exists(dir / "HKEY_CURRENT_USER.reg")) {
         fs::create_directories(dir);
-        std::string text = "Windows Registry Editor Version 5.00\r\n\r\n"
-                           "[HKEY_CURRENT_USER\\Software\\bench]\r\n";
+        std::string text =
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\bench]\r\n";
         char line[64];
         for (int i = 0; i < n; ++i) {
             std::snprintf(line, sizeof line, "\"%s\"=dword:%08x\r\n", valueName(i).c_str(), i);

@@ -88,7 +88,8 @@ void qxRegistryValue::getData(unsigned int& v) const {
         throw Error(1, "Data of type %d cannot be converted to unsigned int",
                     static_cast<int>(m_type));
     v = 0;
-    for (uint32_t i = 0; i < 4 && i < m_dataSize; ++i) v |= static_cast<unsigned>(m_data[i]) << (8 * i);
+    for (uint32_t i = 0; i < 4 && i < m_dataSize; ++i)
+        v |= static_cast<unsigned>(m_data[i]) << (8 * i);
 }
 
 void qxRegistryValue::getData(IString& s) const {
@@ -108,7 +109,8 @@ void qxRegistryValue::getData(unsigned char* buffer) const {
 bool operator==(const qxRegistryValue& a, const qxRegistryValue& b) {
     return a.getName() == b.getName() && a.getType() == b.getType() &&
            a.getDataSize() == b.getDataSize() &&
-           (a.getDataSize() == 0 || std::memcmp(a.getDataPtr(), b.getDataPtr(), a.getDataSize()) == 0);
+           (a.getDataSize() == 0 ||
+            std::memcmp(a.getDataPtr(), b.getDataPtr(), a.getDataSize()) == 0);
 }
 
 // --- the implementation -------------------------------------------------------
@@ -117,9 +119,9 @@ namespace {
 
 using qx::sys::RegKey;
 
-const char* const kHiveNames[] = {"HKEY_CLASSES_ROOT",  "HKEY_CURRENT_CONFIG",
-                                  "HKEY_CURRENT_USER",  "HKEY_LOCAL_MACHINE",
-                                  "HKEY_USERS",         "HKEY_PERFORMANCE_DATA"};
+const char* const kHiveNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG",
+                                  "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
+                                  "HKEY_USERS",        "HKEY_PERFORMANCE_DATA"};
 constexpr int kHiveCount = 6;
 
 // The registry type each ValueType is written as, in the enumeration's order.
@@ -141,16 +143,25 @@ qx::vector<IString> splitPath(const IString& path) {
 // What a read value's registry type reads as.
 qxRegistryValue::ValueType typeOfRead(uint32_t type) {
     switch (type) {
-        case kRegBinary: return qxRegistryValue::Bytes;
-        case kRegDword: return qxRegistryValue::DWord;
-        case kRegDwordBigEndian: return qxRegistryValue::DWordBigEndian;
-        case kRegExpandSz: return qxRegistryValue::ExpandText;
-        case kRegLink: return qxRegistryValue::Link;
-        case kRegMultiSz: return qxRegistryValue::MultiText;
-        case kRegResourceList: return qxRegistryValue::ResourceList;
-        case kRegSz: return qxRegistryValue::Text;
+        case kRegBinary:
+            return qxRegistryValue::Bytes;
+        case kRegDword:
+            return qxRegistryValue::DWord;
+        case kRegDwordBigEndian:
+            return qxRegistryValue::DWordBigEndian;
+        case kRegExpandSz:
+            return qxRegistryValue::ExpandText;
+        case kRegLink:
+            return qxRegistryValue::Link;
+        case kRegMultiSz:
+            return qxRegistryValue::MultiText;
+        case kRegResourceList:
+            return qxRegistryValue::ResourceList;
+        case kRegSz:
+            return qxRegistryValue::Text;
         case kRegNone:
-        default: return qxRegistryValue::NoType;
+        default:
+            return qxRegistryValue::NoType;
     }
 }
 
@@ -211,8 +222,8 @@ public:
         const qx::vector<IString> pieces = splitPath(path);
         const IString sub = joinPieces(pieces, 1, pieces.size());
         KeyGuard key;
-        if (const int rc = qx::sys::regOpenKey(qx::sys::regHiveKey(hive), sub.asChar(), m_access,
-                                               key.out()))
+        if (const int rc =
+                qx::sys::regOpenKey(qx::sys::regHiveKey(hive), sub.asChar(), m_access, key.out()))
             throw Error(1, "Error opening absolute key path %S due to Windows error %d",
                         path.asWChar(), rc);
         moveTo(key, hive, path);
@@ -256,8 +267,8 @@ public:
         const IString sub = at < path.length() ? path.substr(at) : IString();
         KeyGuard key;
         if (const int rc = create(qx::sys::regHiveKey(hive), sub, className, key))
-            throw Error(1, "Error creating absolute key %S due to Windows error %d",
-                        path.asWChar(), rc);
+            throw Error(1, "Error creating absolute key %S due to Windows error %d", path.asWChar(),
+                        rc);
         moveTo(key, hive, path);
     }
 
@@ -309,8 +320,8 @@ public:
             if (rc)
                 throw Error(2, "Error enumerating the %d'th value of %S due to Windows error %d",
                             static_cast<int>(i + 1), m_keyPath.asWChar(), rc);
-            values.push_back(qxRegistryValue(IString(name.get()), typeOfListed(type), data.get(),
-                                             length));
+            values.push_back(
+                qxRegistryValue(IString(name.get()), typeOfListed(type), data.get(), length));
         }
     }
 
@@ -343,8 +354,7 @@ public:
         // A type outside the table has no registry type to be written as.
         const int rc = t < 0 || t > 9 ? qx::sys::kErrorInvalidParameter
                                       : qx::sys::regSetValue(m_key, value.getName().asChar(),
-                                                             kRegistryTypes[t],
-                                                             value.getDataPtr(),
+                                                             kRegistryTypes[t], value.getDataPtr(),
                                                              value.getDataSize());
         if (rc)
             throw Error(2, "Cannot set value %S under key %S due to Windows error %d",
@@ -442,9 +452,7 @@ private:
         return out;
     }
 
-    IString relative(const IString& path) const {
-        return m_keyPath + IString(QX_W("\\")) + path;
-    }
+    IString relative(const IString& path) const { return m_keyPath + IString(QX_W("\\")) + path; }
 
     int create(RegKey parent, const IString& path, const IString& className, KeyGuard& key) {
         return qx::sys::regCreateKey(parent, path.asChar(),

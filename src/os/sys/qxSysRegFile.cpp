@@ -118,12 +118,23 @@ struct Cursor {
             if (c == '\\') {
                 if (atEnd()) return false;
                 switch ((*line)[pos++]) {
-                    case '\\': c = '\\'; break;
-                    case '"': c = '"'; break;
-                    case 'n': c = '\n'; break;
-                    case 'r': c = '\r'; break;
-                    case '0': c = 0; break;
-                    default: return false;
+                    case '\\':
+                        c = '\\';
+                        break;
+                    case '"':
+                        c = '"';
+                        break;
+                    case 'n':
+                        c = '\n';
+                        break;
+                    case 'r':
+                        c = '\r';
+                        break;
+                    case '0':
+                        c = 0;
+                        break;
+                    default:
+                        return false;
                 }
             }
             out.push_back(c);
@@ -137,19 +148,31 @@ struct Cursor {
 void appendEscaped(RegText& out, const RegText& text) {
     for (WChar c : text) {
         switch (c) {
-            case '\\': out += QX_W("\\\\"); break;
-            case '"': out += QX_W("\\\""); break;
-            case '\n': out += QX_W("\\n"); break;
-            case '\r': out += QX_W("\\r"); break;
-            case 0: out += QX_W("\\0"); break;
-            default: out.push_back(c);
+            case '\\':
+                out += QX_W("\\\\");
+                break;
+            case '"':
+                out += QX_W("\\\"");
+                break;
+            case '\n':
+                out += QX_W("\\n");
+                break;
+            case '\r':
+                out += QX_W("\\r");
+                break;
+            case 0:
+                out += QX_W("\\0");
+                break;
+            default:
+                out.push_back(c);
         }
     }
 }
 
 void appendHex(RegText& out, uint64_t v, int digits) {
     static const char kDigits[] = "0123456789abcdef";
-    for (int i = digits - 1; i >= 0; --i) out.push_back(static_cast<WChar>(kDigits[(v >> (4 * i)) & 15]));
+    for (int i = digits - 1; i >= 0; --i)
+        out.push_back(static_cast<WChar>(kDigits[(v >> (4 * i)) & 15]));
 }
 
 // Hexadecimal without leading zeros, as in hex(7).
@@ -399,7 +422,8 @@ void writeKey(RegText& out, const RegFileKey& key, const RegText& path) {
 
 size_t foldedHash(const WChar* s, size_t n) {
     size_t h = 14695981039346656037ull & static_cast<size_t>(-1);
-    for (size_t i = 0; i < n; ++i) h = (h ^ regFoldUnit(s[i])) * static_cast<size_t>(1099511628211ull);
+    for (size_t i = 0; i < n; ++i)
+        h = (h ^ regFoldUnit(s[i])) * static_cast<size_t>(1099511628211ull);
     return h;
 }
 
@@ -472,11 +496,11 @@ bool RegFileKey::deleteValue(const RegText& valueName) {
 }
 
 size_t RegFileKey::subkeyPosition(const RegText& keyName) const {
-    const auto it = std::lower_bound(
-        m_subkeys.begin(), m_subkeys.end(), keyName,
-        [](const std::unique_ptr<RegFileKey>& k, const RegText& n) {
-            return regNameLess(k->name.data(), k->name.size(), n.data(), n.size());
-        });
+    const auto it =
+        std::lower_bound(m_subkeys.begin(), m_subkeys.end(), keyName,
+                         [](const std::unique_ptr<RegFileKey>& k, const RegText& n) {
+                             return regNameLess(k->name.data(), k->name.size(), n.data(), n.size());
+                         });
     return static_cast<size_t>(it - m_subkeys.begin());
 }
 
@@ -492,8 +516,8 @@ RegFileKey* RegFileKey::findSubkey(const RegText& keyName) const {
 RegFileKey* RegFileKey::makeSubkey(const RegText& keyName) {
     if (RegFileKey* k = findSubkey(keyName)) return k;
     const size_t i = subkeyPosition(keyName);
-    return m_subkeys.insert(m_subkeys.begin() + static_cast<long>(i),
-                            std::make_unique<RegFileKey>(keyName))
+    return m_subkeys
+        .insert(m_subkeys.begin() + static_cast<long>(i), std::make_unique<RegFileKey>(keyName))
         ->get();
 }
 

@@ -113,9 +113,8 @@ QX_API bool regNameLess(const WChar* a, size_t na, const WChar* b, size_t nb);
 // defaultTime. Null when the file does not fit, with *badLine the 1-based
 // number of the first line that does not (the line after the last for a
 // file that ends too soon).
-QX_API std::unique_ptr<RegFileKey> regParseFile(const char* bytes, size_t size,
-                                                const RegText& hive, RegTime defaultTime,
-                                                size_t* badLine);
+QX_API std::unique_ptr<RegFileKey> regParseFile(const char* bytes, size_t size, const RegText& hive,
+                                                RegTime defaultTime, size_t* badLine);
 
 // The file for root and everything below it, as described above.
 QX_API std::string regWriteFile(const RegFileKey& root);

@@ -60,8 +60,8 @@ QX_API int regOpenKey(RegKey parent, const char* subkey, uint32_t access, RegKey
 // RegCreateKeyExA(parent, subkey, 0, className (null for none),
 // REG_OPTION_NON_VOLATILE, access): makes every missing key on the way;
 // an existing key keeps its class.
-QX_API int regCreateKey(RegKey parent, const char* subkey, const char* className,
-                        uint32_t access, RegKey* key);
+QX_API int regCreateKey(RegKey parent, const char* subkey, const char* className, uint32_t access,
+                        RegKey* key);
 // RegCloseKey; a predefined key stays usable.
 QX_API int regCloseKey(RegKey key);
 

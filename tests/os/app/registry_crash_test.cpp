@@ -92,7 +92,9 @@ TEST_F(RegistryCrash, AKilledWriterLeavesTheOldOrTheNewValue) {
         for (int i = 0; i < 10; ++i) setDWord(w, "v", 0);
     }
     const long span = std::max<long>(
-        1000, 2 * std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - begin).count() / 10);
+        1000,
+        2 * std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - begin).count() /
+            10);
     std::mt19937 random(11);
     std::uniform_int_distribution<long> delay(0, span);
     // The child writes held + 1, held + 2, ... announcing each first.
@@ -140,8 +142,8 @@ TEST_F(RegistryCrash, AKilledWriterLeavesTheOldOrTheNewValue) {
     qxRegistry w(text(kKey));
     setDWord(w, "v", 1u << 30);
     EXPECT_EQ(fromFile(), 1 << 30);
-    EXPECT_EQ(entries(), (std::set<std::string>{"HKEY_CURRENT_USER.reg",
-                                                "HKEY_CURRENT_USER.reg.lock"}));
+    EXPECT_EQ(entries(),
+              (std::set<std::string>{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
     EXPECT_EQ(w.getValueCount(), 301u);
     munmap(const_cast<unsigned*>(announced), sizeof(unsigned));
 }

@@ -168,11 +168,11 @@ TEST(RegistryFile, RefusesWhatDoesNotFit) {
         {"REGEDIT4\r\n", 1},
         {header, 2},  // no section
         {header + key + ";qx:begin\r\n", 3},
-        {header + "\"v\"=\"x\"\r\n", 2},                            // outside a section
-        {header + "[HKEY_LOCAL_MACHINE\\k]\r\n", 2},                // another hive
-        {header + "[hkey_current_user\\k]\r\n", 2},                 // the hive in other case
-        {header + "[-HKEY_CURRENT_USER\\k]\r\n", 2},                // a deletion
-        {header + "[HKEY_CURRENT_USER\\\\k]\r\n", 2},               // an empty name
+        {header + "\"v\"=\"x\"\r\n", 2},               // outside a section
+        {header + "[HKEY_LOCAL_MACHINE\\k]\r\n", 2},   // another hive
+        {header + "[hkey_current_user\\k]\r\n", 2},    // the hive in other case
+        {header + "[-HKEY_CURRENT_USER\\k]\r\n", 2},   // a deletion
+        {header + "[HKEY_CURRENT_USER\\\\k]\r\n", 2},  // an empty name
         {header + "[HKEY_CURRENT_USER\\k] x\r\n", 2},
         {header + "[HKEY_CURRENT_USER\\k\r\n", 2},
         {header + "[HKEY_CURRENT_USER\\" + longKey + "]\r\n", 2},
@@ -193,7 +193,7 @@ TEST(RegistryFile, RefusesWhatDoesNotFit) {
         {header + key + ";qx:what\r\n", 3},
         {header + key + ";qx:end\r\n\"v\"=\"\"\r\n", 4},
         {header + key + ";qx:time=0000000000000001\r\n", 4},  // no end line
-        {"\xEF\xBB\xBF" + header + "\xC3(\r\n", 1},             // not UTF-8
+        {"\xEF\xBB\xBF" + header + "\xC3(\r\n", 1},           // not UTF-8
     };
     for (const auto& c : cases) {
         size_t bad = 0;
@@ -210,7 +210,8 @@ TEST(RegistryFile, RandomTreesRoundTripAndCutCopiesFail) {
     auto name = [&](size_t max) {
         RegText n;
         const size_t len = 1 + random() % max;
-        while (n.size() < len) n.push_back(static_cast<qx::WChar>(alphabet[random() % alphabet.size()]));
+        while (n.size() < len)
+            n.push_back(static_cast<qx::WChar>(alphabet[random() % alphabet.size()]));
         return n;
     };
     for (int round = 0; round < 10; ++round) {
@@ -271,7 +272,8 @@ TEST_F(RegistryStore, EachHiveIsAFileOfTheEditor) {
     namespace fs = std::filesystem;
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
+    EXPECT_EQ(names,
+              (std::set<std::string>{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
     const std::string bytes = read("HKEY_CURRENT_USER.reg");
     const std::u16string text = fileText(bytes);
     EXPECT_EQ(text.find(u"Windows Registry Editor Version 5.00\r\n;qx:begin\r\n\r\n"
@@ -367,7 +369,8 @@ TEST_F(RegistryStore, TextThroughTheLocale) {
 // when that is set.
 TEST_F(RegistryStore, WritesAFileForTheEditor) {
     const std::string saved = std::setlocale(LC_CTYPE, nullptr);
-    const bool utf8 = std::setlocale(LC_CTYPE, "C.UTF-8") || std::setlocale(LC_CTYPE, "en_US.UTF-8");
+    const bool utf8 =
+        std::setlocale(LC_CTYPE, "C.UTF-8") || std::setlocale(LC_CTYPE, "en_US.UTF-8");
     {
         qxRegistry r(path("HKEY_CURRENT_USER"));
         r.createKey(path("Software\\qxbase-regedit-check"), false, path("Check"));

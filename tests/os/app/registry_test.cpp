@@ -36,10 +36,10 @@ Error thrown(F&& f) {
     return Error();
 }
 
-#define EXPECT_THROWS(number, text, expr)         \
-    do {                                          \
-        const Error e_ = thrown([&] { expr; });   \
-        EXPECT_EQ(e_.num(), number) << #expr;     \
+#define EXPECT_THROWS(number, text, expr)          \
+    do {                                           \
+        const Error e_ = thrown([&] { expr; });    \
+        EXPECT_EQ(e_.num(), number) << #expr;      \
         EXPECT_STREQ(e_.message(), text) << #expr; \
     } while (0)
 
@@ -126,7 +126,8 @@ protected:
         r.getSubkeys(subkeys);
         for (const IString& s : subkeys) removeTree(path + text("\\") + s);
         r.openParentKey();
-        const qx::vector<IString> pieces = qxUtil::split(path, static_cast<qx::WChar>('\\'), true, false);
+        const qx::vector<IString> pieces =
+            qxUtil::split(path, static_cast<qx::WChar>('\\'), true, false);
         r.deleteKey(pieces.back());
     }
     IString at(const char* rel) const { return base_ + text("\\") + text(rel); }
@@ -157,9 +158,8 @@ TEST_F(Registry, HivesPathsAndTheParent) {
     EXPECT_EQ(r.getKeyPath(), base_ + text("\\"));
 
     // Missing keys, and the object stays where it was.
-    const std::string missing =
-        std::string("Error opening absolute key path ") + at("nosuch").asUTF8() +
-        " due to Windows error 2";
+    const std::string missing = std::string("Error opening absolute key path ") +
+                                at("nosuch").asUTF8() + " due to Windows error 2";
     EXPECT_THROWS(1, missing.c_str(), r.openKey(at("nosuch"), true));
     const std::string relMissing = std::string("Error opening key path a\\b relative to ") +
                                    r.getKeyPath().asUTF8() + " due to Windows error 2";
@@ -286,8 +286,8 @@ TEST_F(Registry, EveryTypeIsWrittenAndReadBack) {
     got.getData(n);
     EXPECT_EQ(n, 5u);
 
-    const std::string missing = std::string("Cannot get value nosuch under key ") +
-                                base_.asUTF8() + " due to Windows error 2";
+    const std::string missing = std::string("Cannot get value nosuch under key ") + base_.asUTF8() +
+                                " due to Windows error 2";
     EXPECT_THROWS(2, missing.c_str(), reader.getValue(text("nosuch"), got));
     const std::string delMissing = std::string("Cannot delete value nosuch under key ") +
                                    base_.asUTF8() + " due to Windows error 2";
@@ -337,9 +337,7 @@ TEST_F(Registry, CopiesMoveOnTheirOwn) {
     c = a;  // takes a's key and a's flag: writable
     c.setValue(text("v"), v);
     EXPECT_EQ(c.getValueCount(), 1u);
-    {
-        qxRegistry d(c);
-    }
+    { qxRegistry d(c); }
     EXPECT_EQ(c.getValueCount(), 1u);
     c = qxRegistry(text("HKEY_USERS"), true);
     c.setValue(text("v"), v);  // read-only: nothing happens

@@ -33,9 +33,9 @@ namespace {
 
 constexpr int kHiveCount = 6;
 constexpr int kPerformanceData = 5;
-const char* const kHiveNames[kHiveCount] = {
-    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG", "HKEY_CURRENT_USER",
-    "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_PERFORMANCE_DATA"};
+const char* const kHiveNames[kHiveCount] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG",
+                                            "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
+                                            "HKEY_USERS",        "HKEY_PERFORMANCE_DATA"};
 // The predefined keys carry Windows' numbers, sign-extended as an HKEY is;
 // no pointer of this process looks like one.
 const uint32_t kHiveNumbers[kHiveCount] = {0x80000000u, 0x80000005u, 0x80000001u,
@@ -299,9 +299,8 @@ private:
         const int fd = ::open(m_lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) return win32FromErrno(errno);
         void* p = MAP_FAILED;
-        if (::fstat(fd, &st) == 0 &&
-            (st.st_size >= static_cast<off_t>(sizeof *m_counter) ||
-             ::ftruncate(fd, sizeof *m_counter) == 0))
+        if (::fstat(fd, &st) == 0 && (st.st_size >= static_cast<off_t>(sizeof *m_counter) ||
+                                      ::ftruncate(fd, sizeof *m_counter) == 0))
             p = ::mmap(nullptr, sizeof *m_counter, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         if (p == MAP_FAILED) {
             const int err = errno;

@@ -15,8 +15,8 @@ HKEY hkey(RegKey key) {
 }  // namespace
 
 RegKey regHiveKey(int hive) {
-    static const HKEY kHives[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
-                                  HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_PERFORMANCE_DATA};
+    static const HKEY kHives[] = {HKEY_CLASSES_ROOT,  HKEY_CURRENT_CONFIG, HKEY_CURRENT_USER,
+                                  HKEY_LOCAL_MACHINE, HKEY_USERS,          HKEY_PERFORMANCE_DATA};
     return hive >= 0 && hive < 6 ? reinterpret_cast<RegKey>(kHives[hive]) : 0;
 }
 
@@ -44,9 +44,9 @@ int regQueryInfoKey(RegKey key, char* className, uint32_t* classLength, RegKeyIn
     DWORD cls = *classLength, subkeys = 0, maxSubkey = 0, maxClass = 0, values = 0,
           maxValueName = 0, maxValue = 0, security = 0;
     FILETIME written = {};
-    const LONG rc = RegQueryInfoKeyA(hkey(key), className, &cls, nullptr, &subkeys, &maxSubkey,
-                                     &maxClass, &values, &maxValueName, &maxValue, &security,
-                                     &written);
+    const LONG rc =
+        RegQueryInfoKeyA(hkey(key), className, &cls, nullptr, &subkeys, &maxSubkey, &maxClass,
+                         &values, &maxValueName, &maxValue, &security, &written);
     *classLength = cls;
     info->subkeyCount = subkeys;
     info->maxSubkeyLength = maxSubkey;
