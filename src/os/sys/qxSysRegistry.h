@@ -26,6 +26,8 @@
 // - A key is found again by its path: an open key that is deleted and made
 //   again by that name is the new key to it, not ERROR_KEY_DELETED (1018).
 // - Key names may not hold a line break (87): the file cannot.
+// - Making a subkey asks nothing of the parent key's access, as under Wine
+//   (Windows wants KEY_CREATE_SUB_KEY on it).
 // - The lengths of the key information are the longer of the UTF-16 units
 //   and the 8-bit bytes, so buffers sized from them always fit; no key has a
 //   security descriptor (length 0).
