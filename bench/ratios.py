@@ -53,7 +53,7 @@ OTHERS = ["absl", "xxh3", "fmt", "ofstream", "call", "asio", "gather", "tbb"]
 # Benchmarks compared by wall-clock time whatever --metric says: their work
 # is split between threads that mostly wait for each other, so the calling
 # thread's CPU time tells little.
-REAL_TIME = ["tcp_"]
+REAL_TIME = ["tcp_", "registry_write/"]
 
 # What the executable is run with when no arguments follow "--".
 DEFAULT_BENCH_ARGS = [
