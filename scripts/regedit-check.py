@@ -92,9 +92,21 @@ def shown(vtype, raw):
     return text.encode("cp437", "replace").decode("cp437")
 
 
+def run(wine, args, check=True):
+    """Runs a Wine program; its output comes back through a file, since a
+    pipe would stay open as long as the Wine services it may start."""
+    with tempfile.TemporaryFile() as out:
+        done = subprocess.run(wine + args, stdout=out, stderr=subprocess.DEVNULL,
+                              stdin=subprocess.DEVNULL)
+        if check and done.returncode:
+            sys.exit("regedit check: %s failed with status %d" % (" ".join(args), done.returncode))
+        out.seek(0)
+        return out.read()
+
+
 def reg_query(wine, key):
     """{value name: (type name, text)} as `reg query KEY` prints them."""
-    out = subprocess.run(wine + ["reg", "query", key], capture_output=True, check=True).stdout
+    out = run(wine, ["reg", "query", key])
     values = {}
     for line in out.decode("cp437").replace("\r", "").split("\n"):
         if not line.startswith("    "):
@@ -120,8 +132,8 @@ def main():
                     if k == root.lower() or k.startswith(root.lower() + "\\")}
     if not expected:
         sys.exit("regedit check: %s holds no key under %s" % (path, root))
-    subprocess.run(wine + ["reg", "delete", root, "/f"], capture_output=True)
-    subprocess.run(wine + ["regedit", "/S", windows_path(path)], check=True)
+    run(wine, ["reg", "delete", root, "/f"], check=False)
+    run(wine, ["regedit", "/S", windows_path(path)])
     problems, compared = [], 0
     try:
         for key, values in expected.items():
@@ -139,7 +151,7 @@ def main():
                     problems.append("reg query %s: unexpected value [%s]" % (key, name))
         with tempfile.TemporaryDirectory() as tmp:
             export = os.path.join(tmp, "export.reg")
-            subprocess.run(wine + ["regedit", "/E", windows_path(export), root], check=True)
+            run(wine, ["regedit", "/E", windows_path(export), root])
             with open(export, "rb") as f:
                 exported = parse_reg(f.read())
         for key, values in expected.items():
@@ -147,7 +159,7 @@ def main():
                 problems.append("regedit export of %s differs:\n  exported %r\n  written  %r" %
                                 (key, exported.get(key), values))
     finally:
-        subprocess.run(wine + ["reg", "delete", root, "/f"], capture_output=True)
+        run(wine, ["reg", "delete", root, "/f"], check=False)
     if problems:
         print("regedit import check FAILED:", file=sys.stderr)
         for p in problems:
