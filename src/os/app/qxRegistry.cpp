@@ -119,10 +119,8 @@ namespace {
 
 using qx::sys::RegKey;
 
-const char* const kHiveNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG",
-                                  "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
-                                  "HKEY_USERS",        "HKEY_PERFORMANCE_DATA"};
-constexpr int kHiveCount = 6;
+using qx::sys::kRegHiveCount;
+using qx::sys::kRegHiveNames;
 
 // The registry type each ValueType is written as, in the enumeration's order.
 const uint32_t kRegistryTypes[] = {3, 4, 4, 5, 2, 6, 7, 0, 8, 1};
@@ -131,8 +129,8 @@ constexpr uint32_t kRegNone = 0, kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, k
 
 // The index of an exact hive name, or -1.
 int hiveIndex(const IString& name) {
-    for (int i = 0; i < kHiveCount; ++i)
-        if (name == IString(kHiveNames[i], qxString::EncodingUTF8)) return i;
+    for (int i = 0; i < kRegHiveCount; ++i)
+        if (name == IString(kRegHiveNames[i], qxString::EncodingUTF8)) return i;
     return -1;
 }
 
@@ -234,12 +232,12 @@ public:
         const qx::vector<IString> pieces = splitPath(m_keyPath);
         if (pieces.size() < 2) throw Error(3, "Already at the hive level, cannot go up a level");
         const RegKey hiveKey = qx::sys::regHiveKey(m_hive);
-        const IString hiveName(kHiveNames[m_hive], qxString::EncodingUTF8);
+        const IString hiveName(kRegHiveNames[m_hive], qxString::EncodingUTF8);
         KeyGuard key;
         if (pieces.size() == 2) {
             if (const int rc = qx::sys::regOpenKey(hiveKey, nullptr, 0, key.out()))
-                throw Error(1, "Error opening hive %s due to Windows error %d", kHiveNames[m_hive],
-                            rc);
+                throw Error(1, "Error opening hive %s due to Windows error %d",
+                            kRegHiveNames[m_hive], rc);
             return moveTo(key, m_hive, hiveName);
         }
         const IString parentPath = joinPieces(pieces, 1, pieces.size() - 1);

@@ -51,9 +51,13 @@ enum : uint32_t {
     kRegKeyAllAccess = 0xF003F,  // KEY_ALL_ACCESS
 };
 
-// The predefined key of a hive: 0 HKEY_CLASSES_ROOT, 1 HKEY_CURRENT_CONFIG,
-// 2 HKEY_CURRENT_USER, 3 HKEY_LOCAL_MACHINE, 4 HKEY_USERS,
-// 5 HKEY_PERFORMANCE_DATA.
+// The hives by number, as regHiveKey takes them.
+constexpr int kRegHiveCount = 6;
+constexpr const char* kRegHiveNames[kRegHiveCount] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG",
+                                                      "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
+                                                      "HKEY_USERS",        "HKEY_PERFORMANCE_DATA"};
+
+// The predefined key of hive number hive (see kRegHiveNames).
 QX_API RegKey regHiveKey(int hive);
 
 // RegOpenKeyExA(parent, subkey, 0, access): subkey null or empty opens the

@@ -31,21 +31,17 @@ namespace sys {
 
 namespace {
 
-constexpr int kHiveCount = 6;
 constexpr int kPerformanceData = 5;
-const char* const kHiveNames[kHiveCount] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_CONFIG",
-                                            "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
-                                            "HKEY_USERS",        "HKEY_PERFORMANCE_DATA"};
 // The predefined keys carry Windows' numbers, sign-extended as an HKEY is;
 // no pointer of this process looks like one.
-const uint32_t kHiveNumbers[kHiveCount] = {0x80000000u, 0x80000005u, 0x80000001u,
-                                           0x80000002u, 0x80000003u, 0x80000004u};
+const uint32_t kHiveNumbers[kRegHiveCount] = {0x80000000u, 0x80000005u, 0x80000001u,
+                                              0x80000002u, 0x80000003u, 0x80000004u};
 constexpr uint32_t kKeySetValue = 0x0002;  // KEY_SET_VALUE
 // Returned by a change that found nothing to change: success, no write.
 constexpr int kUnchanged = -1;
 
 int predefinedHive(RegKey key) {
-    for (int i = 0; i < kHiveCount; ++i)
+    for (int i = 0; i < kRegHiveCount; ++i)
         if (key == static_cast<RegKey>(static_cast<int32_t>(kHiveNumbers[i]))) return i;
     return -1;
 }
@@ -219,10 +215,10 @@ class Store {
 public:
     Store(const std::string& dir, int hive)
         : m_dir(dir),
-          m_file(dir + "/" + kHiveNames[hive] + ".reg"),
+          m_file(dir + "/" + kRegHiveNames[hive] + ".reg"),
           m_lock(m_file + ".lock"),
           m_temp(m_file + ".tmp"),
-          m_hiveName(widen(kHiveNames[hive], std::strlen(kHiveNames[hive]))) {}
+          m_hiveName(widen(kRegHiveNames[hive], std::strlen(kRegHiveNames[hive]))) {}
     ~Store() {
         if (m_counter) ::munmap(m_counter, sizeof *m_counter);
         if (m_lockFd >= 0) ::close(m_lockFd);
@@ -521,7 +517,7 @@ int giveName(const RegText& n, char* name, uint32_t* length) {
 }  // namespace
 
 RegKey regHiveKey(int hive) {
-    return hive >= 0 && hive < kHiveCount
+    return hive >= 0 && hive < kRegHiveCount
                ? static_cast<RegKey>(static_cast<int32_t>(kHiveNumbers[hive]))
                : 0;
 }
