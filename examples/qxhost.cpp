@@ -11,8 +11,10 @@
 // server on loopback with its clients (also as the subcommands serve and
 // send), a parallel sort under the progress bar on the multi-threaded
 // engines it installs, random rectangles packed into one square, drawn as
-// an SVG picture, and circular ranges, a bit field and colours. "qxhost run
-// PROGRAM ARGUMENTS..." starts a program and reports its exit code.
+// an SVG picture, circular ranges, a bit field and colours, and settings
+// written to, read from and removed from the registry. "qxhost run
+// PROGRAM ARGUMENTS..." starts a program and reports its exit code;
+// "qxhost reg list|get|set ..." reaches the registry.
 #include "qxThreads.h"
 #include "qxbase.h"
 
@@ -693,6 +695,158 @@ int tcpCommand(qxOS::AppOutput& out, const qxString::IString& command,
     return back == count ? 0 : 1;
 }
 
+// --- registry: settings under a key of the host's own -------------------------
+
+// A value as text: text types as themselves, DWORDs as numbers, the rest as
+// hexadecimal bytes. Listed text comes in the 8-bit encoding, read text as
+// UTF-8.
+qxString::IString showValue(const qxRegistryValue& v, bool listed) {
+    qxString::IString shown;
+    switch (v.getType()) {
+        case qxRegistryValue::Text:
+        case qxRegistryValue::ExpandText:
+            if (listed)
+                shown = qxString::IString(reinterpret_cast<const char*>(v.getDataPtr()));
+            else
+                v.getData(shown);
+            return shown;
+        case qxRegistryValue::DWord:
+        case qxRegistryValue::DWordLittleEndian:
+        case qxRegistryValue::DWordBigEndian: {
+            unsigned n = 0;
+            v.getData(n);
+            shown.format(QX_W("%u"), n);
+            return shown;
+        }
+        default:
+            for (unsigned i = 0; i < v.getDataSize(); ++i) {
+                qxString::IString byte;
+                byte.format(QX_W("%02x"), v.getDataPtr()[i]);
+                shown += byte;
+            }
+            return shown;
+    }
+}
+
+const char* const kTypeNames[] = {"binary", "dword-le", "dword", "dword-be", "expand",
+                                  "link",   "multi",    "none",  "resources", "text"};
+
+// Writes two settings under HKEY_CURRENT_USER, reads them back, lists the
+// key and removes it again.
+bool demoRegistry(qxOS::AppOutput& out) {
+    const qxString::IString parent(QX_W("HKEY_CURRENT_USER\\Software\\qxbase"));
+    try {
+        qxRegistry key(QX_W("HKEY_CURRENT_USER"));
+        key.createKey(parent + qxString::IString(QX_W("\\qxhost demo")), true,
+                      qxString::IString(QX_W("Settings")));
+        qxRegistryValue width(qxString::IString(), qxRegistryValue::DWord, 1280u);
+        key.setValue(qxString::IString(QX_W("width")), width);
+        qxRegistryValue title(qxString::IString(), qxRegistryValue::Text,
+                              qxString::IString(QX_W("layer plan")));
+        key.setValue(qxString::IString(QX_W("title")), title);
+        qxRegistryValue back;
+        key.getValue(qxString::IString(QX_W("width")), back);
+        unsigned w = 0;
+        back.getData(w);
+        out.info("registry key %S (class %S), %u values:\n", key.getKeyPath().asWChar(),
+                 key.getClassName().asWChar(), key.getValueCount());
+        qx::vector<qxRegistryValue> values;
+        key.getValues(values);
+        {
+            qxOS::AppOutputStatusTab tab;
+            for (const qxRegistryValue& v : values)
+                out.info("%S (%s) = %S\n", v.getName().asWChar(), kTypeNames[v.getType()],
+                         showValue(v, true).asWChar());
+        }
+        key.openParentKey();
+        key.deleteKey(qxString::IString(QX_W("qxhost demo")));
+        return w == 1280 && values.size() == 2 && key.getKeyPath() == parent;
+    } catch (const qxUtil::Error& e) {
+        out.error("registry: %s\n", e.message());
+        return false;
+    }
+}
+
+// "qxhost reg get KEY NAME", "qxhost reg set KEY NAME VALUE [-type T]" and
+// "qxhost reg list KEY": one value read, one written (the key made when
+// missing), a key's subkeys and values listed. Returns the exit status: 0
+// done, 1 refused by the registry, 2 for a bad command line.
+int regCommand(qxOS::AppOutput& out, const qx::vector<qxString::IString>& args) {
+    const auto is = [](const qxString::IString& a, const char* b) {
+        return a.compare(qxString::IString(b, qxString::EncodingUTF8)) == 0;
+    };
+    // Words, and -type with its argument anywhere among them.
+    qxString::IString typeName(QX_W("text"));
+    qx::vector<qxString::IString> rest;
+    bool badOption = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (is(args[i], "-type") && i + 1 < args.size())
+            typeName = args[++i];
+        else if (args[i].length() > 1 && args[i][0] == '-' && rest.size() < 3)
+            badOption = true;  // a VALUE may begin with a dash
+        else
+            rest.push_back(args[i]);
+    }
+    int type = -1;
+    for (int t = 0; t < 10; ++t)
+        if (is(typeName, kTypeNames[t])) type = t;
+    const bool list = rest.size() == 2 && is(rest[0], "list");
+    const bool get = rest.size() == 3 && is(rest[0], "get");
+    const bool set = rest.size() == 4 && is(rest[0], "set");
+    if (badOption || type < 0 || !(list || get || set)) {
+        out.error(
+            "Usage: qxhost reg list KEY\n"
+            "       qxhost reg get KEY NAME\n"
+            "       qxhost reg set KEY NAME VALUE [-type text|expand|dword|dword-be|binary]\n"
+            "KEY begins with a hive: HKEY_CURRENT_USER\\Software\\...\n");
+        return 2;
+    }
+    try {
+        if (list) {
+            qxRegistry key(rest[1], true);
+            qx::vector<qxString::IString> subkeys;
+            key.getSubkeys(subkeys);
+            for (const qxString::IString& k : subkeys) out.info("[%S]\n", k.asWChar());
+            qx::vector<qxRegistryValue> values;
+            key.getValues(values);
+            for (const qxRegistryValue& v : values)
+                out.info("%S (%s) = %S\n", v.getName().asWChar(), kTypeNames[v.getType()],
+                         showValue(v, true).asWChar());
+            return 0;
+        }
+        if (get) {
+            qxRegistry key(rest[1], true);
+            qxRegistryValue v;
+            key.getValue(rest[2], v);
+            out.info("%S (%s) = %S\n", v.getName().asWChar(), kTypeNames[v.getType()],
+                     showValue(v, false).asWChar());
+            return 0;
+        }
+        const auto vt = static_cast<qxRegistryValue::ValueType>(type);
+        qxRegistryValue v(qxString::IString(), vt);
+        const qxString::IString& text = rest[3];
+        if (vt == qxRegistryValue::Text || vt == qxRegistryValue::ExpandText) {
+            v.setData(text);
+        } else if (vt == qxRegistryValue::DWord || vt == qxRegistryValue::DWordBigEndian) {
+            v.setData(static_cast<unsigned>(std::strtoul(text.asUTF8(), nullptr, 0)));
+        } else {
+            std::vector<unsigned char> bytes;
+            for (unsigned i = 0; i + 1 < text.length(); i += 2)
+                bytes.push_back(static_cast<unsigned char>(
+                    std::strtoul(text.substr(i, 2).asUTF8(), nullptr, 16)));
+            v.setData(bytes.data(), static_cast<unsigned long>(bytes.size()));
+        }
+        qxRegistry key(QX_W("HKEY_CURRENT_USER"));
+        key.createKey(rest[1], true);
+        key.setValue(rest[2], v);
+        out.info("%S\\%S set\n", key.getKeyPath().asWChar(), rest[2].asWChar());
+        return 0;
+    } catch (const qxUtil::Error& e) {
+        out.error("%s\n", e.message());
+        return 1;
+    }
+}
+
 // --- threads: an index permutation sorted on the installed pool ---------------
 
 bool byValue(const unsigned& a, const unsigned& b) {
@@ -851,7 +1005,7 @@ bool demoNumeric(qxOS::AppOutput& out) {
 
 const char* const kDemos[] = {"containers", "text",     "streams", "files", "walk", "locations",
                               "progress",   "moveable", "echo",    "sort",  "pack",
-                              "numeric"};
+                              "numeric",    "registry"};
 
 }  // namespace
 
@@ -871,6 +1025,11 @@ int main(int argc, char** argv) {
     {
         qx::vector<qxString::IString> args;
         qxOS::AppMain::getInstance().getArgs(args);
+        if (args.size() > 1 && args[1].compare(qxString::IString(QX_W("reg"))) == 0) {
+            qx::vector<qxString::IString> rest;
+            for (int i = 2; i < args.size(); ++i) rest.push_back(args[i]);
+            return regCommand(out, rest);
+        }
         if (args.size() > 1 && (args[1].compare(qxString::IString(QX_W("serve"))) == 0 ||
                                 args[1].compare(qxString::IString(QX_W("send"))) == 0)) {
             qx::vector<qxString::IString> rest;
@@ -889,7 +1048,8 @@ int main(int argc, char** argv) {
     const int only = opts.addOption("only", "sequence");
     opts.addOptionUsage(only, QX_W("Runs only these demonstrations, as -only [ files walk ]:\n"
                                    "containers, text, streams, files, walk, locations,\n"
-                                   "progress, moveable, echo, sort, pack, numeric."));
+                                   "progress, moveable, echo, sort, pack, numeric,\n"
+                                   "registry."));
     const int cancelOpt = opts.addOption("cancel-after", "int");
     opts.addOptionUsage(cancelOpt, QX_W("Cancels the progress demonstration after this many files,\n"
                                         "as Ctrl-C does; the host then exits with status 3."));
@@ -930,7 +1090,8 @@ int main(int argc, char** argv) {
     if (wantHelp) {
         out.info("qxhost: shows what the library does.\n");
         out.info("Also: qxhost serve [-port N] [-clients N], an echo server on loopback;\n"
-                 "      qxhost send -port N [-host H] [-count N] [-text T], its client.\n");
+                 "      qxhost send -port N [-host H] [-count N] [-text T], its client;\n"
+                 "      qxhost reg list|get|set KEY [NAME [VALUE]] [-type T], the registry.\n");
         qx::vector<int> sorted;
         opts.getSortedOptions(sorted);
         for (int i : sorted) out.info("%S", opts.getOptionUsage(opts.getOption(i), true).asWChar());
@@ -976,6 +1137,7 @@ int main(int argc, char** argv) {
     run(kDemos[3], [&] { return demoFiles(out, fileName); });
     run(kDemos[4], [&] { return walkTree(out); });
     run(kDemos[5], [&] { return demoLocations(out); });
+    run(kDemos[12], [&] { return demoRegistry(out); });
     bool cancelled = false;
     run(kDemos[6], [&] { return demoProgress(out, cancelAfter, &cancelled); });
     run(kDemos[7], [&] { return demoMoveable(out, moveableMiB); });

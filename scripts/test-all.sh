@@ -28,6 +28,14 @@ cmake --build build/windows-example
 export WINEPREFIX=$PWD/build/windows/.wineprefix
 wineserver -p
 trap 'WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true' EXIT
+# A hive file written by the Linux tests, imported with Wine's own regedit and
+# read back value by value with reg query and regedit's export.
+check=$(mktemp --suffix=.reg)
+QX_REGEDIT_CHECK_FILE=$check build/linux-debug/bin/app_test \
+  --gtest_filter=RegistryStore.WritesAFileForTheEditor
+python3 scripts/regedit-check.py cmake/wine-run.sh "$check" \
+  'HKEY_CURRENT_USER\Software\qxbase-regedit-check'
+rm -f "$check"
 wine_host() {
   WINEPATH="Z:${PWD//\//\\}\\build\\windows-install\\bin" \
     cmake/wine-run.sh build/windows-example/qxhost.exe "$@"
@@ -39,6 +47,11 @@ status=0
 wine_host -only [ progress ] --cancel-after 70 || status=$?
 [ "$status" -eq 3 ] || { echo "qxhost.exe --cancel-after: exit status $status, not 3" >&2; exit 1; }
 wine_host run cmd /c echo started by qxhost.exe
+key='HKEY_CURRENT_USER\Software\qxhost example'
+wine_host reg set "$key" width 1280 -type dword
+wine_host reg get "$key" width | tr -d '\r' | grep -q '^width (dword) = 1280$'
+wine_host reg list "$key"
+WINEPREFIX=$WINEPREFIX cmake/wine-run.sh reg delete "$key" /f >/dev/null
 status=0
 wine_host -nosuch || status=$?
 [ "$status" -eq 2 ] || { echo "qxhost.exe -nosuch: exit status $status, not 2" >&2; exit 1; }

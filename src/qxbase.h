@@ -40,6 +40,7 @@
 #include "os/app/qxUuid.h"
 #include "os/app/qxLocale.h"
 #include "os/app/qxProcess.h"
+#include "os/app/qxRegistry.h"
 #include "os/memory/qxMemMapFile.h"
 #include "os/memory/qxMoveableMemory.h"
 #include "os/memory/qxMemoryIOStream.h"
