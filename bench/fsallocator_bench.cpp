@@ -10,6 +10,7 @@
 
 #include "os/memory/qxFSAllocator.h"
 
+#include "alloc_bench.h"
 #include "bench_register.h"
 
 #include <benchmark/benchmark.h>
@@ -32,48 +33,15 @@ struct MallocSlots {
     void free(void* p) { std::free(p); }
 };
 
-int count(const benchmark::State& state) {
-    return static_cast<int>(state.range(0));
-}
-
-template <class A>
-void batch(benchmark::State& state) {
-    const int n = count(state);
-    A a;
-    std::vector<void*> slots(static_cast<size_t>(n));
-    for (auto _ : state) {
-        for (int i = 0; i < n; ++i) {
-            void* p = a.alloc();
-            *static_cast<int*>(p) = i;
-            slots[i] = p;
-        }
-        benchmark::DoNotOptimize(slots.data());
-        benchmark::ClobberMemory();
-        for (int i = 0; i < n; ++i) a.free(slots[i]);
-    }
-    state.SetItemsProcessed(state.iterations() * n);
-}
-
-template <class A>
-void alternate(benchmark::State& state) {
-    const int n = count(state);
-    A a;
-    for (auto _ : state) {
-        for (int i = 0; i < n; ++i) {
-            void* p = a.alloc();
-            *static_cast<int*>(p) = i;
-            benchmark::DoNotOptimize(p);
-            a.free(p);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * n);
-}
-
 const bool g_registered = [] {
-    qxbench::registerSides("fsalloc_batch", "32B",
-                           {{"qx", &batch<QxSlots>}, {"std", &batch<MallocSlots>}}, {1000});
-    qxbench::registerSides("fsalloc_alternate", "32B",
-                           {{"qx", &alternate<QxSlots>}, {"std", &alternate<MallocSlots>}}, {1000});
+    qxbench::registerSides(
+        "fsalloc_batch", "32B",
+        {{"qx", &qxbench::allocBatch<QxSlots>}, {"std", &qxbench::allocBatch<MallocSlots>}},
+        {1000});
+    qxbench::registerSides(
+        "fsalloc_alternate", "32B",
+        {{"qx", &qxbench::allocAlternate<QxSlots>}, {"std", &qxbench::allocAlternate<MallocSlots>}},
+        {1000});
     return true;
 }();
 

@@ -19,6 +19,7 @@
 #include "containers/qxHash.h"
 #include "containers/qxHashTable.h"
 
+#include "alloc_bench.h"
 #include "bench_register.h"
 #include "bench_support.h"
 
@@ -220,42 +221,6 @@ struct MallocSlots {
     void free(void* p) { std::free(p); }
 };
 
-// n allocations, each slot touched, then n frees in allocation order. The
-// allocator lives across iterations: after the first one, both sides recycle.
-template <class A>
-void allocBatch(benchmark::State& state) {
-    const int n = count(state);
-    A a;
-    std::vector<void*> slots(static_cast<size_t>(n));
-    for (auto _ : state) {
-        for (int i = 0; i < n; ++i) {
-            void* p = a.alloc();
-            *static_cast<int*>(p) = i;
-            slots[i] = p;
-        }
-        benchmark::DoNotOptimize(slots.data());
-        benchmark::ClobberMemory();
-        for (int i = 0; i < n; ++i) a.free(slots[i]);
-    }
-    state.SetItemsProcessed(state.iterations() * n);
-}
-
-// n allocate-touch-free rounds: the slot just freed is the next one handed out.
-template <class A>
-void allocAlternate(benchmark::State& state) {
-    const int n = count(state);
-    A a;
-    for (auto _ : state) {
-        for (int i = 0; i < n; ++i) {
-            void* p = a.alloc();
-            *static_cast<int*>(p) = i;
-            benchmark::DoNotOptimize(p);
-            a.free(p);
-        }
-    }
-    state.SetItemsProcessed(state.iterations() * n);
-}
-
 // --- registration -------------------------------------------------------------------
 
 using qxbench::Fn;
@@ -299,11 +264,14 @@ const bool g_registered = [] {
         {{"qx", &bufferHash<QxBufferHash>}, {"std", &bufferHash<StdBufferHash>}, {"xxh3", QX_XXH3}},
         {64, 1024, 1024 * 1024});
 
-    registerSides("alloc_batch", "32B",
-                  {{"qx", &allocBatch<QxSlots>}, {"std", &allocBatch<MallocSlots>}}, {1000});
-    registerSides("alloc_alternate", "32B",
-                  {{"qx", &allocAlternate<QxSlots>}, {"std", &allocAlternate<MallocSlots>}},
-                  {1000});
+    registerSides(
+        "alloc_batch", "32B",
+        {{"qx", &qxbench::allocBatch<QxSlots>}, {"std", &qxbench::allocBatch<MallocSlots>}},
+        {1000});
+    registerSides(
+        "alloc_alternate", "32B",
+        {{"qx", &qxbench::allocAlternate<QxSlots>}, {"std", &qxbench::allocAlternate<MallocSlots>}},
+        {1000});
     return true;
 }();
 
