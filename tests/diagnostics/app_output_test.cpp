@@ -1,53 +1,42 @@
 #include "qxbase.h"
 
+#include "scratch_dir.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 #include <string>
 
 namespace {
 
-namespace fs = std::filesystem;
 using qxOS::AppOutput;
 using qxOS::AppOutputStream;
 using qxString::IString;
 
-// Each test gets a fresh directory under the system's temporary one.
-class AppOutputTest : public testing::Test {
+class AppOutputTest : public ScratchDir {
 protected:
-    AppOutputTest() {
-        const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-        dir_ = fs::temp_directory_path() /
-               ("qx_app_output_" + std::to_string(std::random_device()()) + std::to_string(tick));
-        fs::create_directories(dir_);
-    }
-    ~AppOutputTest() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     IString file(const char* name) const {
         return IString((dir_ / name).u8string().c_str(), qxString::EncodingUTF8);
     }
     // Text mode, so Windows line ends read back as "\n".
     std::string read(const char* name) const {
         std::ifstream in(dir_ / name);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
-
-    fs::path dir_;
 };
 
 // Leaves the process-wide streams closed, unindented and at their levels.
 class SingletonTest : public AppOutputTest {
 protected:
     void TearDown() override {
+        closeAll();
+        AppOutputTest::TearDown();
+    }
+    void closeAll() {
         for (int i = 0; i < 4; ++i) {
             app.stream(i).setIndentLevel(0);
             app.stream(i).setLevel(levels[i]);
@@ -185,7 +174,7 @@ TEST_F(SingletonTest, CheckedFormsPrintAsThePlainOnes) {
     app.error(1, QX_FORMAT("%c|"), 'e');
     app.error("%u|", 7u);
     app.info(QX_FORMAT("%S\n"), QX_W("end"));
-    TearDown();
+    closeAll();
     EXPECT_EQ(read("first.txt"), "w0|e|7|end\n");
     EXPECT_EQ(read("second.txt"), "w0|e|7|end\n");
 }
@@ -208,7 +197,7 @@ TEST_F(SingletonTest, InfoAndErrorReachTheFirstTwoStreams) {
     app.error(4, "e4\n");
     app.info("all %s\n", "info");
     app.error("%S\n", QX_W("all error"));
-    TearDown();
+    closeAll();
     EXPECT_EQ(read("first.txt"), "i1\nall info\nall error\n");
     EXPECT_EQ(read("second.txt"), "    i2\n    i1\n    e3\n    all info\n    all error\n");
 }
@@ -239,7 +228,7 @@ TEST_F(SingletonTest, SetLevelAndStatusTab) {
         EXPECT_EQ(app.getIndentLevel(), 4);
     }
     EXPECT_EQ(app.getIndentLevel(), 0);
-    TearDown();
+    closeAll();
     EXPECT_EQ(read("0.txt"), "        x\n");
 }
 

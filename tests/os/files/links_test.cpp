@@ -31,9 +31,6 @@ using qxOS::File;
 using qxString::IString;
 using qxUtil::Error;
 
-IString u8(const std::string& s) {
-    return IString(s.c_str(), qxString::EncodingUTF8);
-}
 std::string str(const IString& s) {
     return s.asUTF8();
 }
@@ -97,15 +94,6 @@ protected:
         write("outside/sub/deep.txt", "deep");
     }
 
-    std::string at(const std::string& rel) const {
-        std::string s = (dir_ / rel).u8string();
-        for (char& c : s)
-            if (c == '/') c = '\\';
-        return s;
-    }
-    bool link(const std::string& target, const std::string& rel, bool directory) {
-        return makeLink(target, rel, directory);
-    }
     void expectOutsideIntact() {
         EXPECT_EQ(read("outside/keep.txt"), "keep");
         EXPECT_EQ(read("outside/sub/deep.txt"), "deep");
@@ -116,10 +104,10 @@ protected:
         fs::create_directories(dir_ / root / "sub");
         write(root + "/a.txt", "a");
         write(root + "/sub/b.txt", "b");
-        if (!link("outside", root + "/dirlink", true)) return false;
-        return (hostLinks_ || link("outside/keep.txt", root + "/filelink", false)) &&
-               link(root, root + "/sub/loop", true) &&
-               link("nowhere", root + "/sub/dangling", false);
+        if (!makeLink("outside", root + "/dirlink", true)) return false;
+        return (hostLinks_ || makeLink("outside/keep.txt", root + "/filelink", false)) &&
+               makeLink(root, root + "/sub/loop", true) &&
+               makeLink("nowhere", root + "/sub/dangling", false);
     }
 
     static void registerOther() {
@@ -132,7 +120,7 @@ protected:
 
 TEST_F(Links, RecursiveDeleteRemovesLinksNotTargets) {
     if (!makeTree("tree")) GTEST_SKIP() << "no symbolic links here";
-    File tree(u8(at("tree")));
+    File tree(windows("tree"));
     const Error e = tree.deleteSelf(0);
     expectOutsideIntact();
     if (!e) EXPECT_FALSE(fs::exists(fs::symlink_status(dir_ / "tree")));
@@ -141,16 +129,16 @@ TEST_F(Links, RecursiveDeleteRemovesLinksNotTargets) {
         EXPECT_NE(e.num(), 0);
 
     // A link to a directory deleted by name goes itself, however asked.
-    ASSERT_TRUE(link("outside", "alone", true));
-    File alone(u8(at("alone")));
+    ASSERT_TRUE(makeLink("outside", "alone", true));
+    File alone(windows("alone"));
     EXPECT_TRUE(alone.isDirectory());
     const Error gone = alone.deleteSelf(0);
     expectOutsideIntact();
     if (!gone) {
         EXPECT_FALSE(fs::exists(fs::symlink_status(dir_ / "alone")));
     }
-    ASSERT_TRUE(link("outside", "alone2", true));
-    File alone2(u8(at("alone2")));
+    ASSERT_TRUE(makeLink("outside", "alone2", true));
+    File alone2(windows("alone2"));
     const Error direct = alone2.getTransport()->recursiveDeleteSelf();
     expectOutsideIntact();
     if (!direct) {
@@ -164,8 +152,8 @@ TEST_F(Links, MergeAndMoveLeaveLinkTargetsAlone) {
     // neither entered nor copied, and stays; a link to a file is copied as
     // the file and then goes itself.
     fs::create_directory(dir_ / "dst");
-    File src(u8(at("src")));
-    File dst(u8(at("dst")));
+    File src(windows("src"));
+    File dst(windows("dst"));
     // The dangling link has nothing to copy (18); where the listing does
     // not show it (Wine), sub cannot go while its links stay (13).
     const int merged = src.getTransport()->recreateDirStructure(*dst.getTransport(), true).num();
@@ -189,10 +177,10 @@ TEST_F(Links, MergeAndMoveLeaveLinkTargetsAlone) {
     ASSERT_TRUE(makeTree("src2"));
     registerOther();
     IString otherName(OtherTransport::kPrefix);
-    otherName += u8(at("moved"));
+    otherName += windows("moved");
     File other(otherName);
     ASSERT_EQ(other.transportId().compare(IString(QX_W("OtherTransport"))), 0);
-    File again(u8(at("src2")));
+    File again(windows("src2"));
     const Error e = again.moveTo(other);
     expectOutsideIntact();
     EXPECT_TRUE(e.num() == File::kDoesNotExist || e.num() == File::kDirectoryNotEmpty)
@@ -203,14 +191,14 @@ TEST_F(Links, MergeAndMoveLeaveLinkTargetsAlone) {
 
 TEST_F(Links, CleanupDeletesStaleLinksNeverTheirTargets) {
     fs::create_directory(dir_ / "tmp");
-    if (!link("outside", "tmp/pelABCDE.unload", true)) GTEST_SKIP() << "no symbolic links here";
-    ASSERT_TRUE(hostLinks_ || link("outside/keep.txt", "tmp/jamx12out7", false));
+    if (!makeLink("outside", "tmp/pelABCDE.unload", true)) GTEST_SKIP() << "no symbolic links here";
+    ASSERT_TRUE(hostLinks_ || makeLink("outside/keep.txt", "tmp/jamx12out7", false));
     // The targets look stale: the links' status is theirs.
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 9);
     std::error_code ec;  // Wine sets no time on a directory
     fs::last_write_time(dir_ / "outside", old, ec);
     fs::last_write_time(dir_ / "outside" / "keep.txt", old);
-    const int deleted = qxOS::cleanupTempDirectory(u8(at("tmp")));
+    const int deleted = qxOS::cleanupTempDirectory(windows("tmp"));
     expectOutsideIntact();
     EXPECT_LE(deleted, 1);
     EXPECT_TRUE(fs::exists(fs::symlink_status(dir_ / "tmp" / "pelABCDE.unload")));
@@ -224,13 +212,14 @@ TEST_F(Links, WalkThroughAnotherTransport) {
     write("w/s/y", "y");
     registerOther();
     IString root(OtherTransport::kPrefix);
-    root += u8(at("w"));
+    root += windows("w");
     std::vector<std::string> seen;
     for (qxOS::DirectoryIterator it(root); it.valid(); it.next())
         seen.push_back(std::string(it.onDirectory() ? "d " : "f ") + it.getName().asUTF8());
     std::sort(seen.begin() + 1, seen.end());
-    EXPECT_EQ(seen, (std::vector<std::string>{"d " + str(root), "d " + at("w\\s"),
-                                              "f " + at("w\\s\\y"), "f " + at("w\\x")}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"d " + str(root), "d " + str(windows("w\\s")),
+                                              "f " + str(windows("w\\s\\y")),
+                                              "f " + str(windows("w\\x"))}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Local files end to end: the local transport through qxOS::File, the
 // directory walk, the free file functions, their C entry points and the
 // temporary names, on the real disk of each target.
+#include "env_var.h"
 #include "os/sys/qxSysFile.h"
 #include "qxbase.h"
 #include "scratch_dir.h"
@@ -467,28 +468,19 @@ TEST_F(LocalFile, NarrowAndWideForms) {
 // Without an argument the clean-up works in the system's temporary
 // directory, which the environment names.
 TEST_F(LocalFile, CleanupOfTheTemporaryDirectory) {
-    const std::string dir = dir_.u8string();
-#ifdef _WIN32
-    std::string old = std::getenv("TMP") ? std::getenv("TMP") : "";
-    _putenv_s("TMP", dir.c_str());
-#else
-    std::string old = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-    setenv("TMPDIR", dir.c_str(), 1);
-#endif
     write("jamx12out7", "x");
     write("keep.ac$", "x");
     fs::last_write_time(dir_ / "jamx12out7",
                         fs::file_time_type::clock::now() - std::chrono::hours(24 * 8));
-    const std::string tmp = str(qxOS::getTempDirectory().name());
-    const int deleted = qxOS::cleanupTempDirectory();
-#ifdef _WIN32
-    _putenv_s("TMP", old.c_str());
-#else
-    if (old.empty())
-        unsetenv("TMPDIR");
-    else
-        setenv("TMPDIR", old.c_str(), 1);
-#endif
+    std::string tmp;
+    int deleted = 0;
+    {
+        const std::string dir = dir_.u8string();
+        const EnvVar vars[] = {
+            {"TMPDIR", dir.c_str()}, {"TMP", dir.c_str()}, {"TEMP", dir.c_str()}};
+        tmp = str(qxOS::getTempDirectory().name());
+        deleted = qxOS::cleanupTempDirectory();
+    }
     EXPECT_EQ(tmp, at(""));
     EXPECT_GE(deleted, 1);
     EXPECT_FALSE(fs::exists(dir_ / "jamx12out7"));
