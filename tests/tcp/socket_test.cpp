@@ -124,7 +124,6 @@ TEST(Socket, APeerThatClosesMidMessageEndsTheReadWithWhatArrived) {
         EXPECT_EQ(4, p.client->read(&c, 1, &done).num());
         EXPECT_EQ(0u, done);
         p.client->setThrowMode(true);
-        EXPECT_TRUE(p.client->getThrowMode());
         try {
             p.client->read(got);
             ADD_FAILURE() << "no exception in throw mode";
@@ -203,7 +202,6 @@ TEST(Socket, WaitingGivesUpAfterTheTimeout) {
     qxTCP::Socket& c = *p.client;
     EXPECT_TRUE(c.getTimeout().isZero());
     c.setTimeout(Interval(0.02));
-    EXPECT_EQ(Interval(0.02), c.getTimeout());
     EXPECT_FALSE(c.dataAvailable());
     EXPECT_FALSE(c.wait());  // the time ran out: still success
     ASSERT_FALSE(p.peer->write("ping"));

@@ -250,7 +250,6 @@ TEST_F(Moveable, RandomChunksKeepTheirBytes) {
 
 TEST_F(Moveable, NoScratchFileNoRegion) {
     MoveableMemory m;
-    ASSERT_TRUE(m.initializeFiles(windows("sub"), qxString::IString("p")) == false);
     std::filesystem::create_directory(dir_ / "sub");
     ASSERT_TRUE(m.initializeFiles(windows("sub"), qxString::IString("p")));
     std::filesystem::remove(dir_ / "sub");

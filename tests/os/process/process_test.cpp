@@ -58,7 +58,12 @@ protected:
     ProcessManager& pm = ProcessManager::getInstance();
     IString helper = shaped(kHelper);
 
-    std::string slurp(const std::string& rel) { return read(rel); }
+    // The helper program with these arguments.
+    qx::vector<IString> helperArgs(std::initializer_list<std::string> words) {
+        qx::vector<IString> a = args(words);
+        a.insert(a.begin(), helper);
+        return a;
+    }
 };
 
 TEST_F(Process, NothingToStart) {
@@ -80,9 +85,7 @@ TEST_F(Process, ExitCodesComeBack) {
     codes.push_back(70000);
 #endif
     for (long code : codes) {
-        qx::vector<IString> a = args({"exit", std::to_string(code)});
-        a.insert(a.begin(), helper);
-        const auto r = pm.startSync(a, qxOS::Filename());
+        const auto r = pm.startSync(helperArgs({"exit", std::to_string(code)}), qxOS::Filename());
         EXPECT_FALSE(r.second) << r.second.message();
         EXPECT_EQ(r.first, code);
     }
@@ -102,16 +105,13 @@ TEST_F(Process, ArgumentsAndDirectoryArriveAsGiven) {
     given.push_back("say \"hi\" there");  // passed as it is: no command line here
     given.push_back("");
 #endif
-    qx::vector<IString> a;
-    a.push_back(helper);
-    a.push_back(text("echo"));
-    a.push_back(text((dir_ / "echo.txt").u8string()));
+    qx::vector<IString> a = helperArgs({"echo", (dir_ / "echo.txt").u8string()});
     for (const std::string& g : given) a.push_back(text(g));
     const auto r = pm.startSync(a, qxOS::Filename(shaped(dir_ / "work dir")));
     ASSERT_FALSE(r.second) << r.second.message();
     ASSERT_EQ(r.first, 0);
 
-    std::istringstream in(slurp("echo.txt"));
+    std::istringstream in(read("echo.txt"));
     std::string line;
     std::getline(in, line);
     EXPECT_EQ(fs::path(line), fs::path(dir_ / "work dir").make_preferred()) << line;
@@ -143,7 +143,7 @@ TEST_F(Process, FoundOnThePathInOrder) {
         const auto r = pm.startSync(args({"tool", "echo", (dir_ / "e.txt").u8string()}),
                                     qxOS::Filename());
         EXPECT_FALSE(r.second) << r.second.message();
-        std::istringstream in(slurp("e.txt"));
+        std::istringstream in(read("e.txt"));
         std::string cwd, program;
         std::getline(in, cwd);
         std::getline(in, program);
@@ -178,17 +178,15 @@ TEST_F(Process, NotAProgramIsAnError) {
     EXPECT_EQ(std::string(r.second.message()).rfind("CreateProcess() failed: ", 0), 0u)
         << r.second.message();
     EXPECT_EQ(pm.startAsync(qx::vector<IString>{windows("fake.exe")}, qxOS::Filename()).num(), 1);
-    EXPECT_EQ(pm.startSync(qx::vector<IString>{helper, text("exit"), text("0")},
-                           qxOS::Filename(windows("no such dir")))
+    EXPECT_EQ(pm.startSync(helperArgs({"exit", "0"}), qxOS::Filename(windows("no such dir")))
                   .second.num(),
               1)
         << "a working directory that does not exist";
 }
 
 TEST_F(Process, DetachedChildrenRun) {
-    qx::vector<IString> a = args({"sleep", "10", (dir_ / "pid.txt").u8string()});
-    a.insert(a.begin(), helper);
-    ASSERT_FALSE(pm.startAsync(a, qxOS::Filename()));
+    ASSERT_FALSE(pm.startAsync(helperArgs({"sleep", "10", (dir_ / "pid.txt").u8string()}),
+                               qxOS::Filename()));
     for (int i = 0; i < 500 && !fs::exists(dir_ / "pid.txt"); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(fs::exists(dir_ / "pid.txt"));
@@ -205,17 +203,15 @@ TEST_F(Process, DetachedChildrenRun) {
 TEST_F(Process, StreamsSharedOrNotAndNoDescriptorLeaks) {
     const int stray = ::open("/dev/null", O_RDONLY);  // inheritable on purpose
     ASSERT_GE(stray, 3);
-    qx::vector<IString> fds = args({"fds", (dir_ / "fds.txt").u8string()});
-    fds.insert(fds.begin(), helper);
+    const qx::vector<IString> fds = helperArgs({"fds", (dir_ / "fds.txt").u8string()});
     ASSERT_EQ(pm.startSync(fds, qxOS::Filename()).first, 0);
-    EXPECT_EQ(slurp("fds.txt"), "0 1 2 ");
+    EXPECT_EQ(read("fds.txt"), "0 1 2 ");
     ::close(stray);
 
-    qx::vector<IString> where = args({"where", (dir_ / "where.txt").u8string()});
-    where.insert(where.begin(), helper);
+    const qx::vector<IString> where = helperArgs({"where", (dir_ / "where.txt").u8string()});
     pm.setSharingStreams(false);
     ASSERT_EQ(pm.startSync(where, qxOS::Filename()).first, 0);
-    EXPECT_EQ(slurp("where.txt"), "/dev/null");
+    EXPECT_EQ(read("where.txt"), "/dev/null");
 
     // Our standard output goes to a file for a moment; the child writes there.
     std::fflush(stdout);
@@ -223,15 +219,13 @@ TEST_F(Process, StreamsSharedOrNotAndNoDescriptorLeaks) {
     const int file = ::open((dir_ / "shared.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(file, 1);
     pm.setSharingStreams(true);
-    qx::vector<IString> out = args({"out", "shared text"});
-    out.insert(out.begin(), helper);
-    const auto r = pm.startSync(out, qxOS::Filename());
+    const auto r = pm.startSync(helperArgs({"out", "shared text"}), qxOS::Filename());
     pm.setSharingStreams(false);
     ::dup2(saved, 1);
     ::close(saved);
     ::close(file);
     EXPECT_EQ(r.first, 0);
-    EXPECT_EQ(slurp("shared.txt"), "shared text");
+    EXPECT_EQ(read("shared.txt"), "shared text");
 }
 
 bool gone(pid_t pid) {
@@ -246,9 +240,8 @@ bool gone(pid_t pid) {
 
 TEST_F(Process, AKilledCallerTakesItsChildAlong) {
     const std::string marker = (dir_ / "caller.pid").u8string();
-    qx::vector<IString> a = args({"caller", marker, kHelper.u8string()});
-    a.insert(a.begin(), helper);
-    ASSERT_FALSE(pm.startAsync(a, qxOS::Filename()));
+    ASSERT_FALSE(
+        pm.startAsync(helperArgs({"caller", marker, kHelper.u8string()}), qxOS::Filename()));
     pid_t caller = 0, child = 0;
     for (int i = 0; i < 1000 && !child; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
