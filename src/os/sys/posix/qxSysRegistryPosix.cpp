@@ -514,6 +514,19 @@ int giveName(const RegText& n, char* name, uint32_t* length) {
     return 0;
 }
 
+// A read of one key: its handle, the store locked and brought up to date
+// (through the file itself when check is set), then read(key).
+template <class Read>
+int readKey(RegKey key, bool check, Read&& read) {
+    Handle temp, *h;
+    if (const int rc = handleOf(key, temp, &h)) return rc;
+    std::lock_guard<std::mutex> lock(h->store->mutex);
+    if (const int rc = h->store->fresh(check)) return rc;
+    RegFileKey* k;
+    if (const int rc = resolve(*h, &k)) return rc;
+    return read(*k);
+}
+
 }  // namespace
 
 RegKey regHiveKey(int hive) {
@@ -599,65 +612,48 @@ int regCloseKey(RegKey key) {
 
 int regQueryInfoKey(RegKey key, char* className, uint32_t* classLength, RegKeyInfo* info) {
     *info = RegKeyInfo();
-    Handle temp, *h;
-    if (const int rc = handleOf(key, temp, &h)) return rc;
-    std::lock_guard<std::mutex> lock(h->store->mutex);
-    if (const int rc = h->store->fresh(true)) return rc;
-    RegFileKey* k;
-    if (const int rc = resolve(*h, &k)) return rc;
-    info->subkeyCount = static_cast<uint32_t>(k->subkeys().size());
-    for (const std::unique_ptr<RegFileKey>& sub : k->subkeys()) {
-        info->maxSubkeyLength = std::max(info->maxSubkeyLength, nameLength(sub->name));
-        info->maxClassLength = std::max(info->maxClassLength, nameLength(sub->className));
-    }
-    info->valueCount = static_cast<uint32_t>(k->values().size());
-    for (const RegFileValue& v : k->values()) {
-        info->maxValueNameLength = std::max(info->maxValueNameLength, nameLength(v.name));
-        size_t n = v.data.size();
-        if (isString(v.type) && !isAscii(unitsOf(v.data))) n = std::max(n, dataSize8(v));
-        info->maxValueLength = std::max(info->maxValueLength, static_cast<uint32_t>(n));
-    }
-    info->lastWriteTime = k->lastWrite;
-    return giveName(k->className, className, classLength);
+    return readKey(key, true, [&](RegFileKey& k) -> int {
+        info->subkeyCount = static_cast<uint32_t>(k.subkeys().size());
+        for (const std::unique_ptr<RegFileKey>& sub : k.subkeys()) {
+            info->maxSubkeyLength = std::max(info->maxSubkeyLength, nameLength(sub->name));
+            info->maxClassLength = std::max(info->maxClassLength, nameLength(sub->className));
+        }
+        info->valueCount = static_cast<uint32_t>(k.values().size());
+        for (const RegFileValue& v : k.values()) {
+            info->maxValueNameLength = std::max(info->maxValueNameLength, nameLength(v.name));
+            size_t n = v.data.size();
+            if (isString(v.type) && !isAscii(unitsOf(v.data))) n = std::max(n, dataSize8(v));
+            info->maxValueLength = std::max(info->maxValueLength, static_cast<uint32_t>(n));
+        }
+        info->lastWriteTime = k.lastWrite;
+        return giveName(k.className, className, classLength);
+    });
 }
 
 int regQueryValue(RegKey key, const char* name, uint32_t* type, unsigned char* data,
                   uint32_t* size) {
-    Handle temp, *h;
-    if (const int rc = handleOf(key, temp, &h)) return rc;
     const RegText wanted = valueName(name);
-    std::lock_guard<std::mutex> lock(h->store->mutex);
-    if (const int rc = h->store->fresh(false)) return rc;
-    RegFileKey* k;
-    if (const int rc = resolve(*h, &k)) return rc;
-    const RegFileValue* v = k->findValue(wanted);
-    if (!v) return kErrorFileNotFound;
-    return giveValue(*v, type, data, size);
+    return readKey(key, false, [&](RegFileKey& k) -> int {
+        const RegFileValue* v = k.findValue(wanted);
+        return v ? giveValue(*v, type, data, size) : kErrorFileNotFound;
+    });
 }
 
 int regEnumValue(RegKey key, uint32_t index, char* name, uint32_t* nameLength, uint32_t* type,
                  unsigned char* data, uint32_t* size) {
-    Handle temp, *h;
-    if (const int rc = handleOf(key, temp, &h)) return rc;
-    std::lock_guard<std::mutex> lock(h->store->mutex);
-    if (const int rc = h->store->fresh(false)) return rc;
-    RegFileKey* k;
-    if (const int rc = resolve(*h, &k)) return rc;
-    if (index >= k->values().size()) return kErrorNoMoreItems;
-    const RegFileValue& v = k->values()[index];
-    if (const int rc = giveName(v.name, name, nameLength)) return rc;
-    return giveValue(v, type, data, size);
+    return readKey(key, false, [&](RegFileKey& k) -> int {
+        if (index >= k.values().size()) return kErrorNoMoreItems;
+        const RegFileValue& v = k.values()[index];
+        if (const int rc = giveName(v.name, name, nameLength)) return rc;
+        return giveValue(v, type, data, size);
+    });
 }
 
 int regEnumKey(RegKey key, uint32_t index, char* name, uint32_t* nameLength) {
-    Handle temp, *h;
-    if (const int rc = handleOf(key, temp, &h)) return rc;
-    std::lock_guard<std::mutex> lock(h->store->mutex);
-    if (const int rc = h->store->fresh(false)) return rc;
-    RegFileKey* k;
-    if (const int rc = resolve(*h, &k)) return rc;
-    if (index >= k->subkeys().size()) return kErrorNoMoreItems;
-    return giveName(k->subkeys()[index]->name, name, nameLength);
+    return readKey(key, false, [&](RegFileKey& k) -> int {
+        if (index >= k.subkeys().size()) return kErrorNoMoreItems;
+        return giveName(k.subkeys()[index]->name, name, nameLength);
+    });
 }
 
 int regSetValue(RegKey key, const char* name, uint32_t type, const unsigned char* data,
